@@ -1,0 +1,185 @@
+// Scripting and inspection of the simulated Windows machine (Linux builds only).
+// Tests and tools describe a machine here; the library sees it through the Win32
+// names of win32_api.h. All functions are thread-safe.
+#pragma once
+
+#include <winsim/win32_api.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+// ---- whole machine -------------------------------------------------------------
+// A fresh machine: empty registry, no sessions, no processes besides the current
+// one (pid 4711, session 1, user "alice" / S-1-5-21-1000-2000-3000-1001), 64-bit
+// Windows 10.0 SP0, not WOW64, IsWow64Process exported, not a remote session,
+// clock at 2026-12-04 09:05:03.042 (local = UTC), system directory
+// C:\Windows\system32, no faults, all accounting at zero, call log empty.
+// The file root is kept.
+WINSIM_API void Reset();
+
+// Windows paths "X:\a\b" map to "<root>/X/a/b" on the host.
+WINSIM_API void SetFileRoot(const std::string& hostDirectory);
+WINSIM_API std::string HostPath(const std::wstring& windowsPath);
+
+// ---- registry -----------------------------------------------------------------------
+// HKEY_LOCAL_MACHINE has two views. A WOW64 process opens Wow32 by default and
+// Native with KEY_WOW64_64KEY; any other process always sees Native.
+// HKEY_CURRENT_USER is HKEY_USERS\<SID of the thread's user>: the impersonated
+// user while the thread impersonates, else the process's user.
+enum class RegView { Native, Wow32 };
+
+struct RegValue {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+WINSIM_API void SetValue(HKEY root, const std::wstring& key, const std::wstring& name,
+                         const RegValue& value, RegView view = RegView::Native);
+// Stored as REG_SZ (or the given type) with its terminating NUL.
+WINSIM_API void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
+                          const std::wstring& text, DWORD type = REG_SZ,
+                          RegView view = RegView::Native);
+WINSIM_API void SetDword(HKEY root, const std::wstring& key, const std::wstring& name,
+                         DWORD value, RegView view = RegView::Native);
+WINSIM_API void CreateKey(HKEY root, const std::wstring& key, RegView view = RegView::Native);
+// Removes the key with its subkeys and values; a missing key is no error.
+WINSIM_API void DeleteKey(HKEY root, const std::wstring& key, RegView view = RegView::Native);
+WINSIM_API void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name,
+                            RegView view = RegView::Native);
+WINSIM_API std::optional<RegValue> GetValue(HKEY root, const std::wstring& key,
+                                            const std::wstring& name,
+                                            RegView view = RegView::Native);
+// Registry keys compare without regard to letter case, as on Windows.
+
+// ---- users, processes, sessions ----------------------------------------------------
+WINSIM_API void AddUser(const std::wstring& name, const std::wstring& sid);
+WINSIM_API void SetProcessUser(const std::wstring& name);
+
+struct ClientAddress {
+    DWORD family = AF_INET;
+    std::array<BYTE, 20> bytes{};
+};
+WINSIM_API ClientAddress IPv4(BYTE a, BYTE b, BYTE c, BYTE d);
+WINSIM_API ClientAddress IPv6(const std::array<uint16_t, 8>& groups);
+
+struct SessionSpec {
+    DWORD id = 0;
+    std::wstring station;
+    std::wstring user;    // empty: nobody logged on (WTSQueryUserToken fails)
+    std::wstring domain;
+    WTS_CONNECTSTATE_CLASS state = WTSActive;
+    // nullopt: the WTSClientAddress query succeeds and returns no buffer.
+    std::optional<ClientAddress> clientAddress;
+    bool nullStationInList = false;  // WTSEnumerateSessionsW gives a null pStationName
+    // Answers that override the rendering above: the query returns these bytes.
+    std::map<int, std::vector<BYTE>> rawInfo;
+    // Queries of these classes fail with the given error.
+    std::map<int, DWORD> failingInfo;
+};
+WINSIM_API void AddSession(const SessionSpec& session);  // replaces a session of the same id
+WINSIM_API void RemoveSession(DWORD id);
+WINSIM_API std::vector<SessionSpec> Sessions();
+
+struct ProcessSpec {
+    DWORD pid = 0;
+    DWORD sessionId = 0;
+    std::wstring name;  // image name as the enumeration reports it
+};
+WINSIM_API void AddProcess(const ProcessSpec& process);
+WINSIM_API void RemoveProcess(DWORD pid);
+
+// The process that runs the library.
+WINSIM_API void SetCurrentProcessId(DWORD pid);
+WINSIM_API void SetCurrentSession(DWORD sessionId);  // ProcessIdToSessionId(own pid)
+WINSIM_API void SetWow64(bool wow64);
+WINSIM_API void SetIsWow64ProcessExported(bool exported);
+WINSIM_API void SetRemoteSession(bool remote);  // GetSystemMetrics(SM_REMOTESESSION)
+WINSIM_API void SetWindowsVersion(DWORD major, DWORD minor, WORD servicePackMajor);
+WINSIM_API void SetSystemDirectory(const std::wstring& directory);
+// Thread ids are small numbers (5120, 5124, ...) given in order of first use;
+// a thread may pin its own.
+WINSIM_API void SetCurrentThreadId(DWORD tid);
+
+// ---- clock ---------------------------------------------------------------------------
+// One simulated clock drives _time64, GetLocalTime and timeGetTime; Sleep advances it
+// and never blocks.
+WINSIM_API void SetLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute,
+                             WORD second, WORD milliseconds);
+WINSIM_API void SetTime64(__time64_t seconds);  // also moves local time; may go back
+WINSIM_API void AdvanceMs(uint64_t milliseconds);
+WINSIM_API void SetTickCount(DWORD milliseconds);  // timeGetTime's value now
+WINSIM_API std::vector<DWORD> Sleeps();           // every Sleep since Reset, in order
+
+// ---- modules ------------------------------------------------------------------------
+// A simulated module: LoadLibraryExW / GetModuleHandleW find it by its full path or
+// file name (case-insensitive), GetProcAddress by export name.
+using Exports = std::map<std::string, void*>;
+WINSIM_API HMODULE RegisterModule(const std::wstring& windowsPath, const Exports& exports);
+WINSIM_API void UnregisterModule(const std::wstring& windowsPath);
+// A path that names no simulated module is taken as a host shared object: it is
+// dlopen'ed and its DllMain (if exported) gets DLL_PROCESS_ATTACH; the last
+// FreeLibrary sends DLL_PROCESS_DETACH and dlclose's it. Its Windows file name is
+// <module directory><file name with .dll>.
+WINSIM_API void SetModuleDirectory(const std::wstring& directoryWithBackslash);
+WINSIM_API long ModuleReferences(HMODULE module);
+
+// ---- what the library did ----------------------------------------------------------
+struct Action {
+    std::string function;  // "LockWorkStation", "WTSDisconnectSession", "WTSLogoffSession"
+    DWORD sessionId = 0;
+    BOOL wait = FALSE;
+};
+WINSIM_API std::vector<Action> Actions();
+
+struct Launch {
+    std::wstring applicationName;
+    std::wstring commandLine;
+    std::wstring user;          // the token's user
+    DWORD sessionId = 0;        // the token's session
+    DWORD creationFlags = 0;
+    bool callerImpersonating = false;
+    std::wstring desktop;       // STARTUPINFOW.lpDesktop, empty when null
+};
+WINSIM_API std::vector<Launch> Launches();
+
+struct Wait {
+    HANDLE handle = nullptr;
+    DWORD milliseconds = 0;
+};
+WINSIM_API std::vector<Wait> Waits();
+
+// ---- fault injection and call log -----------------------------------------------------
+// The named Win32 function fails with `error` (its documented failure result, last
+// error set): on every call when nth is 0, else only on the nth call from now (1-based).
+WINSIM_API void FailCall(const std::string& function, DWORD error, unsigned nth = 0);
+WINSIM_API void ClearFaults();
+WINSIM_API unsigned CallCount(const std::string& function);
+WINSIM_API std::vector<std::string> CallLog();  // names of simulated calls since Reset
+
+// ---- accounting -----------------------------------------------------------------------
+struct Outstanding {
+    long buffers = 0;           // WTS buffers not yet freed
+    long handles = 0;           // tokens, processes, threads, files, servers
+    long keys = 0;              // open registry keys
+    long moduleReferences = 0;  // references taken and not given back
+    long criticalSections = 0;  // initialised and not deleted
+    long localAllocations = 0;  // LocalFree'able blocks (string SIDs)
+    long impersonations = 0;    // threads still impersonating
+    long lockedSections = 0;    // critical sections entered and not left
+    long openFiles = 0;         // FILE* from _wfsopen not closed
+    bool operator==(const Outstanding& other) const;
+    bool operator!=(const Outstanding& other) const { return !(*this == other); }
+    std::string Describe() const;
+};
+WINSIM_API Outstanding CountOutstanding();
+// Misuse seen by the machine: a buffer freed twice or never handed out, an unknown
+// handle closed, a lock left by a thread that does not own it.
+WINSIM_API std::vector<std::string> Misuses();
+
+}  // namespace winsim
