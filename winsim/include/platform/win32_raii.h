@@ -109,6 +109,12 @@ public:
         return &module_;
     }
     HMODULE Get() const { return module_; }
+    // Hands the reference to the caller, who gives it back from then on.
+    HMODULE Release() {
+        HMODULE module = module_;
+        module_ = nullptr;
+        return module;
+    }
     void Reset() {
         if (module_ != nullptr) {
             FreeLibrary(module_);
@@ -118,6 +124,23 @@ public:
 
 private:
     HMODULE module_ = nullptr;
+};
+
+// The calling thread impersonates `token`'s user while the guard lives, when
+// ImpersonateLoggedOnUser allows it; RevertToSelf only follows a successful impersonation.
+class ImpersonationGuard {
+public:
+    explicit ImpersonationGuard(HANDLE token)
+        : impersonating_(ImpersonateLoggedOnUser(token) != FALSE) {}
+    ~ImpersonationGuard() {
+        if (impersonating_) RevertToSelf();
+    }
+    ImpersonationGuard(const ImpersonationGuard&) = delete;
+    ImpersonationGuard& operator=(const ImpersonationGuard&) = delete;
+    bool Impersonating() const { return impersonating_; }
+
+private:
+    bool impersonating_;
 };
 
 // Restores the thread's last error on scope exit: tracing must not change what
