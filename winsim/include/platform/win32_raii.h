@@ -137,7 +137,6 @@ public:
     }
     ImpersonationGuard(const ImpersonationGuard&) = delete;
     ImpersonationGuard& operator=(const ImpersonationGuard&) = delete;
-    bool Impersonating() const { return impersonating_; }
 
 private:
     bool impersonating_;
