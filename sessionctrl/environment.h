@@ -21,6 +21,8 @@ enum VdiProduct : DWORD {
 void InitializeEnvironmentLock();
 void DeleteEnvironmentLock();
 CRITICAL_SECTION& EnvironmentLock();
+// Serialises the first creation of the backend; lives as long as the environment lock.
+CRITICAL_SECTION& BackendCreationLock();
 
 VdiProduct DetectVdiProduct();
 bool IsRunningUnderWow64();
