@@ -96,6 +96,8 @@ WINSIM_API void RemoveProcess(DWORD pid);
 
 // The process that runs the library.
 WINSIM_API void SetCurrentProcessId(DWORD pid);
+// Its image name in the process enumerations ("host.exe" after Reset).
+WINSIM_API void SetCurrentProcessName(const std::wstring& imageName);
 WINSIM_API void SetCurrentSession(DWORD sessionId);  // ProcessIdToSessionId(own pid)
 WINSIM_API void SetWow64(bool wow64);
 WINSIM_API void SetIsWow64ProcessExported(bool exported);
@@ -163,7 +165,7 @@ WINSIM_API unsigned CallCount(const std::string& function);
 WINSIM_API std::vector<std::string> CallLog();  // names of simulated calls since Reset
 
 // ---- accounting -----------------------------------------------------------------------
-struct Outstanding {
+struct WINSIM_API Outstanding {
     long buffers = 0;           // WTS buffers not yet freed
     long handles = 0;           // tokens, processes, threads, files, servers
     long keys = 0;              // open registry keys
