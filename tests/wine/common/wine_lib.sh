@@ -28,6 +28,21 @@ wine_run() {
     "$WINE" "$exe" "$@"
 }
 
+# wine_host <exe> [args...]: runs a host, prints its output, and sets HOST_OUTPUT (its
+# stdout, CR LF turned into LF) and HOST_STATUS (its exit code: the failed checks).
+wine_host() {
+    local raw
+    raw="$(wine_run "$@")"
+    HOST_STATUS=$?
+    HOST_OUTPUT="${raw//$'\r'/}"
+    printf '%s\n' "$HOST_OUTPUT"
+}
+
+# host_passed: the host's checks all passed and it ran to its end.
+host_passed() {
+    [[ "$HOST_STATUS" -eq 0 ]] && grep -q '^0 check(s) failed$' <<<"$HOST_OUTPUT"
+}
+
 # wine_reg_set <key> <value name> <REG_type> <data>: writes Wine's real registry, 64-bit view.
 wine_reg_set() {
     "$WINE" reg add "$1" /v "$2" /t "$3" /d "$4" /f /reg:64 >/dev/null
