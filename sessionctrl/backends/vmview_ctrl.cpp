@@ -10,27 +10,12 @@ namespace ts = terminal_services;
 
 namespace {
 
-// Runs the enclosed calls as the token's user when impersonation succeeds, and
-// reverts on the way out.
-class ScopedImpersonation {
-public:
-    explicit ScopedImpersonation(HANDLE token) : active_(ImpersonateLoggedOnUser(token) != 0) {}
-    ~ScopedImpersonation() {
-        if (active_) RevertToSelf();
-    }
-    ScopedImpersonation(const ScopedImpersonation&) = delete;
-    ScopedImpersonation& operator=(const ScopedImpersonation&) = delete;
-
-private:
-    bool active_;
-};
-
 // Before version 7 the address lives in the user's volatile environment, read as the
 // user; a failed impersonation still reads, as the caller.
 bool ReadUsersVolatileClientAddress(DWORD sessionId, std::wstring& address) {
     platform::UniqueHandle token;
     if (!WTSQueryUserToken(sessionId, token.Receive())) return false;
-    ScopedImpersonation asUser(token.Get());
+    platform::ImpersonationGuard asUser(token.Get());
     return vmware::ReadVolatileClientAddress(address);
 }
 
