@@ -14,6 +14,7 @@ public:
         : ok_(WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, sessionId, infoClass,
                                           buffer_.Receive(), &bytes_) != FALSE) {}
     bool Ok() const { return ok_ && buffer_.Get() != nullptr; }
+    bool Succeeded() const { return ok_; }
     DWORD Bytes() const { return bytes_; }
     const WCHAR* Data() const { return buffer_.Get(); }
 
@@ -43,7 +44,11 @@ bool BareIsConnected(DWORD sessionId) {
 bool BareClientAddress(DWORD sessionId, std::wstring& address, bool& isLocal) {
     SessionInfo info(sessionId, WTSClientAddress);
     address.clear();
-    if (!info.Ok()) return false;
+    if (!info.Succeeded()) return false;
+    if (info.Data() == nullptr) {
+        isLocal = true;
+        return true;
+    }
     isLocal = false;
     WTS_CLIENT_ADDRESS record;
     std::memcpy(&record, info.Data(), sizeof record);

@@ -27,7 +27,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, MedianTest,
                                          MedianCase{{4, 1, 3, 2}, 2.5},
                                          MedianCase{{9, 9, 1}, 9}));
 
-Sample Run(double ours, double floor, double goal = 0, double items = 0) {
+Sample Measured(double ours, double floor, double goal = 0, double items = 0) {
     return Sample{ours, floor, floor > 0 ? ours / floor : 0, items, goal};
 }
 
@@ -38,9 +38,9 @@ protected:
 
 TEST_F(SummariseTest, QuotesTheMedianOfTheRatiosTakenWithinEachRun) {
     // Ratio of the medians would be 12 / 10 = 1.2; the runs' own ratios are 1, 2, 3.
-    samples.Add("pair", Run(10, 10));
-    samples.Add("pair", Run(20, 10));
-    samples.Add("pair", Run(12, 4));
+    samples.Add("pair", Measured(10, 10));
+    samples.Add("pair", Measured(20, 10));
+    samples.Add("pair", Measured(12, 4));
     const auto rows = Summarise(samples);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].runs, 3u);
@@ -50,9 +50,9 @@ TEST_F(SummariseTest, QuotesTheMedianOfTheRatiosTakenWithinEachRun) {
 }
 
 TEST_F(SummariseTest, JudgesTheGoalAsAnUpperBoundIncludingItself) {
-    samples.Add("at", Run(12, 10, 1.2));
-    samples.Add("above", Run(13, 10, 1.2));
-    samples.Add("none", Run(50, 10));
+    samples.Add("at", Measured(12, 10, 1.2));
+    samples.Add("above", Measured(13, 10, 1.2));
+    samples.Add("none", Measured(50, 10));
     const auto rows = Summarise(samples);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_TRUE(rows[0].met);
@@ -61,9 +61,9 @@ TEST_F(SummariseTest, JudgesTheGoalAsAnUpperBoundIncludingItself) {
 }
 
 TEST_F(SummariseTest, KeepsTheOrderInWhichTheBenchmarksRan) {
-    samples.Add("b", Run(1, 1));
-    samples.Add("a", Run(1, 1));
-    samples.Add("b", Run(1, 1));
+    samples.Add("b", Measured(1, 1));
+    samples.Add("a", Measured(1, 1));
+    samples.Add("b", Measured(1, 1));
     const auto rows = Summarise(samples);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].name, "b");
@@ -72,17 +72,17 @@ TEST_F(SummariseTest, KeepsTheOrderInWhichTheBenchmarksRan) {
 }
 
 TEST_F(SummariseTest, GivesTheCostPerItemOfAScalingBenchmark) {
-    samples.Add("sized", Run(5000, 2500, 0, 1000));
-    samples.Add("unsized", Run(5000, 2500));
+    samples.Add("sized", Measured(5000, 2500, 0, 1000));
+    samples.Add("unsized", Measured(5000, 2500));
     const auto rows = Summarise(samples);
     EXPECT_DOUBLE_EQ(rows[0].nsPerItem, 5);
     EXPECT_DOUBLE_EQ(rows[1].nsPerItem, 0);
 }
 
 TEST_F(SummariseTest, RelatesTheOursTimesOfTwoBenchmarks) {
-    samples.Add("off", Run(40, 2));
-    samples.Add("off", Run(60, 2));
-    samples.Add("line", Run(5000, 4000));
+    samples.Add("off", Measured(40, 2));
+    samples.Add("off", Measured(60, 2));
+    samples.Add("line", Measured(5000, 4000));
     const auto rows = SummariseCrossRatios(
         samples, {{"off", "line", 0.01}, {"off", "absent", 0.5}, {"line", "off", 0}});
     ASSERT_EQ(rows.size(), 2u);  // a ratio with a side that did not run is left out
@@ -94,8 +94,8 @@ TEST_F(SummariseTest, RelatesTheOursTimesOfTwoBenchmarks) {
 }
 
 TEST_F(SummariseTest, PrintsAMissedGoalSoThatItStandsOut) {
-    samples.Add("slow", Run(30, 10, 1.2));
-    samples.Add("fast", Run(10, 10, 1.2));
+    samples.Add("slow", Measured(30, 10, 1.2));
+    samples.Add("fast", Measured(10, 10, 1.2));
     std::ostringstream out;
     PrintSummary(out, Summarise(samples), {});
     const std::string text = out.str();
