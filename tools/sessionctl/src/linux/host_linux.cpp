@@ -86,8 +86,10 @@ public:
     std::vector<std::string> RecordedActions() const override {
         std::vector<std::string> recorded;
         for (const winsim::Action& action : winsim::Actions()) {
-            recorded.push_back(action.function + "(session " + std::to_string(action.sessionId) + ", wait " +
-                               (action.wait ? "yes" : "no") + ")");
+            recorded.push_back(action.function == "LockWorkStation"
+                                   ? action.function + "()"
+                                   : action.function + "(session " + std::to_string(action.sessionId) +
+                                         ", wait " + (action.wait ? "yes" : "no") + ")");
         }
         for (const std::string& action : FakeWfapiActions()) {
             recorded.push_back(action);
