@@ -1,0 +1,166 @@
+// Client addresses as text: IPv4 from bytes 2..5, IPv6 with only the leading zero run
+// compressed, and the record families a session may report.
+#include "rdp_ctrl.h"
+#include "session_fixture.h"
+
+#include <ssolog/trace.h>
+
+#include <array>
+#include <ostream>
+
+namespace sessionctrl_test {
+namespace {
+
+using Groups = std::array<unsigned, 8>;
+
+// Address bytes as a client-address record carries them; bytes 0, 1, 18 and 19 hold
+// noise that must never show.
+std::array<unsigned char, 20> IPv6Bytes(const Groups& groups) {
+    std::array<unsigned char, 20> bytes{};
+    bytes.fill(0xEE);
+    for (int i = 0; i < 8; ++i) {
+        bytes[2 + 2 * i] = static_cast<unsigned char>(groups[i] >> 8);
+        bytes[3 + 2 * i] = static_cast<unsigned char>(groups[i] & 0xFF);
+    }
+    return bytes;
+}
+
+struct IPv6Case {
+    Groups groups;
+    const wchar_t* text;
+};
+
+void PrintTo(const IPv6Case& c, std::ostream* out) { *out << ssolog::WideToUtf8(c.text); }
+
+class IPv6TextTest : public SessionFixture, public ::testing::WithParamInterface<IPv6Case> {};
+
+TEST_P(IPv6TextTest, RendersGroupsWithOnlyTheLeadingZerosCompressed) {
+    sessionctrl::RDPCtrl rdp;
+    const auto bytes = IPv6Bytes(GetParam().groups);
+    std::wstring text = L"previous";
+    ASSERT_TRUE(rdp.FormatIPv6Address(bytes.data(), 20, text));
+    EXPECT_EQ(text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, IPv6TextTest,
+    ::testing::Values(IPv6Case{{0xfe80, 0, 0, 0, 1, 2, 3, 4}, L"fe80:0:0:0:1:2:3:4"},
+                      IPv6Case{{0, 0, 0, 0, 0, 0, 0, 1}, L"::1"},
+                      IPv6Case{{0x2001, 0xdb8, 0, 0, 0, 0, 0, 1}, L"2001:db8:0:0:0:0:0:1"},
+                      IPv6Case{{0, 0, 0, 0, 0, 0xffff, 0xc000, 0x20a}, L"::ffff:c000:20a"},
+                      IPv6Case{{0, 0, 0, 0, 0, 0, 0, 0}, L"::"},
+                      IPv6Case{{1, 0, 0, 0, 0, 0, 0, 0}, L"1:0:0:0:0:0:0:0"},
+                      IPv6Case{{0, 0, 0xabcd, 0, 0, 0, 0, 0}, L"::abcd:0:0:0:0:0"},
+                      IPv6Case{{0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff},
+                               L"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"},
+                      IPv6Case{{0x0a, 0x100, 0x1000, 0, 0, 0, 0, 0xf}, L"a:100:1000:0:0:0:0:f"}));
+
+class AddressLengthTest : public SessionFixture, public ::testing::WithParamInterface<DWORD> {};
+
+TEST_P(AddressLengthTest, AnyLengthButTwentyProducesNothing) {
+    sessionctrl::RDPCtrl rdp;
+    const std::array<unsigned char, 24> bytes{0, 0, 10, 0, 0, 1};
+    std::wstring v4 = L"untouched";
+    std::wstring v6 = L"untouched";
+    EXPECT_FALSE(rdp.FormatIPv4Address(bytes.data(), GetParam(), v4));
+    EXPECT_FALSE(rdp.FormatIPv6Address(bytes.data(), GetParam(), v6));
+    EXPECT_EQ(v4, L"untouched");
+    EXPECT_EQ(v6, L"untouched");
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, AddressLengthTest, ::testing::Values(0u, 4u, 16u, 19u, 21u, 24u));
+
+class ClientAddressTest : public SessionFixture {
+protected:
+    // Session 5 answers the client-address query with `record`.
+    void GiveSessionRecord(const std::vector<BYTE>& record) {
+        winsim::SessionSpec session;
+        session.id = 5;
+        session.station = L"RDP-Tcp#1";
+        session.user = L"alice";
+        session.rawInfo[WTSClientAddress] = record;
+        winsim::AddSession(session);
+    }
+
+    sessionctrl::RDPCtrl rdp_;
+    std::wstring address_ = L"stale";
+    bool isLocal_ = true;
+};
+
+TEST_F(ClientAddressTest, IPv4TakesBytesTwoToFive) {
+    GiveSessionRecord(AddressRecord(AF_INET, {0xDE, 0xAD, 192, 0, 2, 10, 0x77}));
+    ASSERT_TRUE(rdp_.GetClientAddress(5, address_, isLocal_));
+    EXPECT_EQ(address_, L"192.0.2.10");
+    EXPECT_FALSE(isLocal_);
+}
+
+TEST_F(ClientAddressTest, IPv4OfTheLongestFormFits) {
+    GiveSessionRecord(AddressRecord(AF_INET, {0, 0, 255, 255, 255, 255}));
+    ASSERT_TRUE(rdp_.GetClientAddress(5, address_, isLocal_));
+    EXPECT_EQ(address_, L"255.255.255.255");
+}
+
+TEST_F(ClientAddressTest, IPv6RecordIsRendered) {
+    winsim::SessionSpec session;
+    session.id = 5;
+    session.user = L"alice";
+    session.clientAddress = winsim::IPv6({0x2001, 0xdb8, 0, 0, 0, 0, 0, 1});
+    winsim::AddSession(session);
+    ASSERT_TRUE(rdp_.GetClientAddress(5, address_, isLocal_));
+    EXPECT_EQ(address_, L"2001:db8:0:0:0:0:0:1");
+    EXPECT_FALSE(isLocal_);
+}
+
+TEST_F(ClientAddressTest, UnknownFamilyIsFalseWithEmptyAddressAndFlagCleared) {
+    GiveSessionRecord(AddressRecord(AF_UNSPEC, {0, 0, 10, 0, 0, 1}));
+    EXPECT_FALSE(rdp_.GetClientAddress(5, address_, isLocal_));
+    EXPECT_EQ(address_, L"");
+    EXPECT_FALSE(isLocal_);
+}
+
+TEST_F(ClientAddressTest, NoRecordMeansLocal) {
+    winsim::SessionSpec session;
+    session.id = 5;
+    session.clientAddress = std::nullopt;
+    winsim::AddSession(session);
+    isLocal_ = false;
+    ASSERT_TRUE(rdp_.GetClientAddress(5, address_, isLocal_));
+    EXPECT_TRUE(isLocal_);
+    EXPECT_EQ(address_, L"");
+}
+
+TEST_F(ClientAddressTest, FailedQueryEmptiesTheAddressButLeavesTheFlag) {
+    winsim::SessionSpec session;
+    session.id = 5;
+    session.failingInfo[WTSClientAddress] = ERROR_ACCESS_DENIED;
+    winsim::AddSession(session);
+    EXPECT_FALSE(rdp_.GetClientAddress(5, address_, isLocal_));
+    EXPECT_EQ(address_, L"");
+    EXPECT_TRUE(isLocal_);
+}
+
+// A backend that renders addresses its own way still gets the record's bytes.
+class TaggingRdp : public sessionctrl::RDPCtrl {
+public:
+    bool FormatIPv4Address(const unsigned char* bytes, DWORD length, std::wstring& text) override {
+        text = L"v4:" + std::to_wstring(length) + L":" + std::to_wstring(bytes[2]);
+        return true;
+    }
+    bool FormatIPv6Address(const unsigned char* bytes, DWORD length, std::wstring& text) override {
+        text = L"v6:" + std::to_wstring(length) + L":" + std::to_wstring(bytes[3]);
+        return true;
+    }
+};
+
+TEST_F(ClientAddressTest, RecordIsRenderedThroughTheVirtualTable) {
+    TaggingRdp tagging;
+    GiveSessionRecord(AddressRecord(AF_INET, {0, 0, 172, 16, 0, 1}));
+    ASSERT_TRUE(tagging.GetClientAddress(5, address_, isLocal_));
+    EXPECT_EQ(address_, L"v4:20:172");
+    GiveSessionRecord(AddressRecord(AF_INET6, {0, 0, 0x20, 0x01}));
+    ASSERT_TRUE(tagging.GetClientAddress(5, address_, isLocal_));
+    EXPECT_EQ(address_, L"v6:20:1");
+}
+
+}  // namespace
+}  // namespace sessionctrl_test

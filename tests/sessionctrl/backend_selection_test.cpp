@@ -1,0 +1,163 @@
+// Which product is detected, how long the answer is kept, the WOW64 answer, and the
+// backend each product gets.
+#include "rdp_ctrl.h"
+#include "session_fixture.h"
+
+#include <ssolog/trace.h>
+
+#include <ostream>
+
+namespace sessionctrl_test {
+namespace {
+
+using sessionctrl::VdiProduct;
+
+struct DetectionCase {
+    std::vector<const wchar_t*> installed;
+    VdiProduct expected;
+};
+
+void PrintTo(const DetectionCase& c, std::ostream* out) {
+    *out << "installed:";
+    for (const wchar_t* product : c.installed) *out << ' ' << ssolog::WideToUtf8(product);
+    *out << " -> " << static_cast<unsigned>(c.expected);
+}
+
+class ProductDetectionTest : public SessionFixture,
+                             public ::testing::WithParamInterface<DetectionCase> {};
+
+TEST_P(ProductDetectionTest, FirstInstalledProductInPrecedenceOrderWins) {
+    for (const wchar_t* product : GetParam().installed) InstallProduct(product);
+    EXPECT_EQ(sessionctrl::DetectVdiProduct(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Products, ProductDetectionTest,
+    ::testing::Values(
+        DetectionCase{{}, sessionctrl::None},
+        DetectionCase{{L"XenApp"}, sessionctrl::XenApp},
+        DetectionCase{{L"VMwareHorizon"}, sessionctrl::VMwareHorizon},
+        DetectionCase{{L"XenDesktop"}, sessionctrl::XenDesktop},
+        DetectionCase{{L"XenDesktop7"}, sessionctrl::XenDesktop7},
+        DetectionCase{{L"VMwareHorizon", L"XenApp"}, sessionctrl::XenApp},
+        DetectionCase{{L"XenDesktop7", L"XenDesktop"}, sessionctrl::XenDesktop},
+        DetectionCase{{L"VMwareHorizon", L"XenDesktop7"}, sessionctrl::XenDesktop7},
+        DetectionCase{{L"VMwareHorizon", L"XenDesktop"}, sessionctrl::XenDesktop}));
+
+class ProductCacheTest : public SessionFixture {
+protected:
+    static constexpr __time64_t kStart = 1'800'000'000;
+    void SetUp() override {
+        SessionFixture::SetUp();
+        winsim::SetTime64(kStart);
+    }
+};
+
+TEST_F(ProductCacheTest, AnswerIsKeptForThirtySeconds) {
+    ASSERT_EQ(sessionctrl::DetectVdiProduct(), sessionctrl::None);
+    const unsigned opensAfterFirst = winsim::CallCount("RegOpenKeyExW");
+    InstallProduct(L"XenApp");
+    winsim::SetTime64(kStart + 29);
+    EXPECT_EQ(sessionctrl::DetectVdiProduct(), sessionctrl::None);
+    EXPECT_EQ(winsim::CallCount("RegOpenKeyExW"), opensAfterFirst);
+    winsim::SetTime64(kStart + 30);
+    EXPECT_EQ(sessionctrl::DetectVdiProduct(), sessionctrl::XenApp);
+}
+
+TEST_F(ProductCacheTest, ClockSetBackKeepsTheAnswerUntilThirtySecondsAfterTheLastAsk) {
+    ASSERT_EQ(sessionctrl::DetectVdiProduct(), sessionctrl::None);
+    InstallProduct(L"VMwareHorizon");
+    winsim::SetTime64(kStart - 3600);
+    EXPECT_EQ(sessionctrl::DetectVdiProduct(), sessionctrl::None);
+    winsim::SetTime64(kStart + 29);
+    EXPECT_EQ(sessionctrl::DetectVdiProduct(), sessionctrl::None);
+    winsim::SetTime64(kStart + 30);
+    EXPECT_EQ(sessionctrl::DetectVdiProduct(), sessionctrl::VMwareHorizon);
+}
+
+TEST_F(ProductCacheTest, QueriesStopAtTheFirstInstalledProduct) {
+    InstallProduct(L"XenApp");
+    ASSERT_EQ(sessionctrl::DetectVdiProduct(), sessionctrl::XenApp);
+    EXPECT_EQ(winsim::CallCount("RegQueryValueExW"), 1u);
+}
+
+class Wow64Test : public SessionFixture {};
+
+TEST_F(Wow64Test, AnswerIsAskedOnceAndPicksTheRegistryView) {
+    winsim::SetWow64(true);
+    EXPECT_TRUE(sessionctrl::IsRunningUnderWow64());
+    EXPECT_EQ(sessionctrl::BackendRegistryAccess(), static_cast<REGSAM>(KEY_READ | KEY_WOW64_64KEY));
+    winsim::SetWow64(false);
+    EXPECT_TRUE(sessionctrl::IsRunningUnderWow64());
+    EXPECT_EQ(winsim::CallCount("IsWow64Process"), 1u);
+}
+
+TEST_F(Wow64Test, NativeProcessReadsWithKeyReadAlone) {
+    EXPECT_FALSE(sessionctrl::IsRunningUnderWow64());
+    EXPECT_EQ(sessionctrl::BackendRegistryAccess(), static_cast<REGSAM>(KEY_READ));
+}
+
+TEST_F(Wow64Test, MissingProbeMeansNotWow64ForGood) {
+    winsim::SetWow64(true);
+    winsim::SetIsWow64ProcessExported(false);
+    EXPECT_FALSE(sessionctrl::IsRunningUnderWow64());
+    winsim::SetIsWow64ProcessExported(true);
+    EXPECT_FALSE(sessionctrl::IsRunningUnderWow64());
+}
+
+TEST_F(Wow64Test, FailingProbeMeansNotWow64ForGood) {
+    winsim::SetWow64(true);
+    winsim::FailCall("IsWow64Process", ERROR_ACCESS_DENIED, 1);
+    EXPECT_FALSE(sessionctrl::IsRunningUnderWow64());
+    EXPECT_FALSE(sessionctrl::IsRunningUnderWow64());
+}
+
+class BackendChoiceTest : public SessionFixture {};
+
+TEST_F(BackendChoiceTest, NoProductGetsTheDefaultBackend) {
+    ASSERT_TRUE(sessionctrl::EnsureBackend());
+    EXPECT_NE(dynamic_cast<sessionctrl::RDPCtrl*>(sessionctrl::CurrentBackend()), nullptr);
+    EXPECT_EQ(TraceEntries(),
+              (std::vector<std::string>{"Initialize..., RDP", "Session control [Default],"}));
+}
+
+TEST_F(BackendChoiceTest, XenAppGetsTheDefaultBackendEvenWithVMwareInstalled) {
+    InstallProduct(L"VMwareHorizon");
+    InstallProduct(L"XenApp");
+    ASSERT_TRUE(sessionctrl::EnsureBackend());
+    EXPECT_NE(dynamic_cast<sessionctrl::RDPCtrl*>(sessionctrl::CurrentBackend()), nullptr);
+    EXPECT_EQ(TraceEntries(), (std::vector<std::string>{"Initialize..., RDP(XenApp)",
+                                                        "Session control [Default],"}));
+}
+
+TEST_F(BackendChoiceTest, ExistingBackendIsKeptWhateverGetsInstalledLater) {
+    ASSERT_TRUE(sessionctrl::EnsureBackend());
+    sessionctrl::ISessionCtrl* const first = sessionctrl::CurrentBackend();
+    InstallProduct(L"XenApp");
+    winsim::AdvanceMs(120 * 1000);
+    ASSERT_TRUE(sessionctrl::EnsureBackend());
+    EXPECT_EQ(sessionctrl::CurrentBackend(), first);
+    EXPECT_EQ(CountTrace("Session control [Default],"), 1);
+}
+
+// Counts its own destructions, so replacing it can be observed.
+class CountedBackend : public sessionctrl::RDPCtrl {
+public:
+    ~CountedBackend() override { ++destroyed; }
+    static int destroyed;
+};
+int CountedBackend::destroyed = 0;
+
+TEST_F(BackendChoiceTest, InstallPutsTheNewBackendInPlaceThenDeletesTheOld) {
+    auto* first = new CountedBackend;
+    sessionctrl::InstallBackend(first);
+    EXPECT_EQ(sessionctrl::CurrentBackend(), first);
+    EXPECT_EQ(CountedBackend::destroyed, 0);
+    auto* second = new sessionctrl::RDPCtrl;
+    sessionctrl::InstallBackend(second);
+    EXPECT_EQ(sessionctrl::CurrentBackend(), second);
+    EXPECT_EQ(CountedBackend::destroyed, 1);
+}
+
+}  // namespace
+}  // namespace sessionctrl_test
