@@ -2,6 +2,9 @@
 # HALCYON_WINE_STATE, HALCYON_BIN_DIR, WINE, WINESERVER, HALCYON_TEST_NAME.
 set -u
 
+# check and finish: the shared shell checks.
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/lib/check.sh"
+
 WINEDEBUG=-all
 WINEARCH=win64
 export WINEDEBUG WINEARCH
@@ -17,8 +20,6 @@ export WINEPREFIX
 SSOLOG_KEY='HKLM\SOFTWARE\Corvane Systems K.K.\Corvane Keywarden\SSOLog'
 # Where tessark reads which products are installed.
 TESSARK_KEY='HKLM\SOFTWARE\Corvane Systems K.K.\Tessark\InstalledProducts'
-
-CHECK_FAILURES=0
 
 # wine_run <exe in bin/ or path> [args...]: runs a host under the 64-bit loader; its
 # stdout keeps Windows line ends, strip them with `tr -d '\r'` when comparing.
@@ -82,17 +83,6 @@ wine_log_disable() {
     wine_reg_delete_key "$SSOLOG_KEY"
 }
 
-# check <description> <command...>: runs a command, counts and reports a failure.
-check() {
-    local what="$1"; shift
-    if "$@"; then
-        echo "ok   - $what"
-    else
-        echo "FAIL - $what"
-        CHECK_FAILURES=$((CHECK_FAILURES + 1))
-    fi
-}
-
 # log_has <file> <extended regex>: some line of the file (CR LF stripped) matches.
 log_has() {
     [[ -f "$1" ]] && tr -d '\r' <"$1" | grep -Eq -- "$2"
@@ -111,13 +101,4 @@ show_file() {
     echo "----- $1"
     if [[ -f "$1" ]]; then tr -d '\r' <"$1"; else echo "(missing)"; fi
     echo "-----"
-}
-
-# finish: the script's exit; nonzero when any check failed.
-finish() {
-    if ((CHECK_FAILURES > 0)); then
-        echo "$CHECK_FAILURES check(s) failed"
-        exit 1
-    fi
-    exit 0
 }
