@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Makes sure the build and test tools are installed. As root it installs what is missing
+# (one apt-get update, only when something is missing); otherwise it only checks.
+# Harmless when everything is present.
+set -euo pipefail
+
+PACKAGES=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
+          wine wine64 clang valgrind)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    echo "setup: all tools present"
+    exit 0
+fi
+
+if [[ "$(id -u)" != 0 ]]; then
+    echo "setup: missing packages (run this script as root to install): ${missing[*]}" >&2
+    exit 1
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"
