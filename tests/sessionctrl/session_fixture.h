@@ -4,30 +4,14 @@
 
 #include "dll_main.h"
 #include "environment.h"
+#include "trace_log.h"
 
 #include <gtest/gtest.h>
-#include <tessark/tessark.h>
-#include <winsim/machine.h>
 
 #include <string>
 #include <vector>
 
 namespace sessionctrl_test {
-
-inline constexpr const wchar_t* kLogKey =
-    L"SOFTWARE\\Corvane Systems K.K.\\Corvane Keywarden\\SSOLog";
-inline constexpr const wchar_t* kSessionLog = L"C:\\Logs\\DebugSSO\\session.log";
-
-// Marks a product installed the way tessark reads it.
-void InstallProduct(const wchar_t* product);
-
-// The text part of every line of "session.log" (header cut off, line end removed).
-std::vector<std::string> TraceEntries();
-bool HasTrace(const std::string& entry);
-long CountTrace(const std::string& entry);
-
-// Every counter of the accounting, for comparisons that name what differs.
-std::string Describe(const winsim::Outstanding& counts);
 
 // Bytes of a client-address record: family, then the 20 address bytes.
 std::vector<BYTE> AddressRecord(DWORD family, const std::vector<BYTE>& address);
