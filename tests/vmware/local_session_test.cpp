@@ -21,6 +21,7 @@ struct LocalRow {
     Server pcoip;
     bool expected;
 };
+void PrintTo(const LocalRow& row, std::ostream* os) { *os << row.name; }
 
 class LocalSessionTest : public VMwareFixture, public testing::WithParamInterface<LocalRow> {};
 

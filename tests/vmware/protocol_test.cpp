@@ -30,6 +30,7 @@ struct ConnectRow {
     bool expected;
     const char* trace;
 };
+void PrintTo(const ConnectRow& row, std::ostream* os) { *os << row.name; }
 
 class PCoIPConnectTest : public VMwareFixture, public testing::WithParamInterface<ConnectRow> {};
 
@@ -147,6 +148,7 @@ struct OtherProduct {
     const char* name;
     const wchar_t* product;  // nullptr: nothing installed
 };
+void PrintTo(const OtherProduct& row, std::ostream* os) { *os << row.name; }
 
 class PCoIPConnectOtherProductTest : public VMwareFixture,
                                      public testing::WithParamInterface<OtherProduct> {};

@@ -16,6 +16,7 @@ struct ServerSource {
     const wchar_t* value;
     std::wstring (*read)() noexcept;
 };
+void PrintTo(const ServerSource& row, std::ostream* os) { *os << row.name; }
 
 class ServerNameTest : public VMwareFixture, public testing::WithParamInterface<ServerSource> {
 protected:

@@ -18,6 +18,7 @@ struct VersionRow {
     DWORD type;
     int expected;
 };
+void PrintTo(const VersionRow& row, std::ostream* os) { *os << row.name; }
 
 class VdmVersionTest : public VMwareFixture, public testing::WithParamInterface<VersionRow> {};
 
