@@ -35,14 +35,20 @@ function(halcyon_wine_prefix_fixture)
                        RESOURCE_LOCK wine_prefix)
 endfunction()
 
-# halcyon_wine_host(<target> <source>...)
+# halcyon_wine_host(<target> [LOADS_AT_RUN_TIME] <source>...)
 # A plain x86_64 console exe linked to HalcyonSessionCtrl through its public headers and
-# import library, with a manifest declaring Windows 10 so version checks see 10.
-# It lands in bin/ beside HalcyonSessionCtrl.dll and tessark.dll.
+# import library (LOADS_AT_RUN_TIME: not linked, it calls LoadLibraryW itself), with a
+# manifest declaring Windows 10 so version checks see 10. It lands in bin/ beside
+# HalcyonSessionCtrl.dll and tessark.dll.
 function(halcyon_wine_host target)
-  add_executable(${target} ${ARGN} ${HALCYON_WINE_COMMON_DIR}/wine_host.rc)
+  cmake_parse_arguments(ARG "LOADS_AT_RUN_TIME" "" "" ${ARGN})
+  add_executable(${target} ${ARG_UNPARSED_ARGUMENTS} ${HALCYON_WINE_COMMON_DIR}/wine_host.rc)
   target_include_directories(${target} PRIVATE ${HALCYON_WINE_COMMON_DIR})
-  target_link_libraries(${target} PRIVATE HalcyonSessionCtrl)
+  if(ARG_LOADS_AT_RUN_TIME)
+    add_dependencies(${target} HalcyonSessionCtrl)
+  else()
+    target_link_libraries(${target} PRIVATE HalcyonSessionCtrl)
+  endif()
   set_source_files_properties(${HALCYON_WINE_COMMON_DIR}/wine_host.rc PROPERTIES
                               OBJECT_DEPENDS ${HALCYON_WINE_COMMON_DIR}/wine_host.manifest)
   halcyon_warnings(${target})
