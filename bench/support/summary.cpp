@@ -29,9 +29,11 @@ void PrintRow(std::ostream& out, const SummaryRow& row) {
     if (row.goal > 0) std::snprintf(goal, sizeof goal, "<= %.3g", row.goal);
     char perItem[32] = "";
     if (row.nsPerItem > 0) std::snprintf(perItem, sizeof perItem, "%.2f", row.nsPerItem);
+    char floor[32] = "";
+    if (row.floorNs > 0) std::snprintf(floor, sizeof floor, "%.1f", row.floorNs);
     const char* verdict = row.goal > 0 ? (row.met ? "met" : "MISSED") : "";
-    std::snprintf(line, sizeof line, "%-46s %4zu %12.1f %12.1f %9.4f %10s %-7s %10s\n",
-                  row.name.c_str(), row.runs, row.oursNs, row.floorNs, row.ratio, goal, verdict,
+    std::snprintf(line, sizeof line, "%-52s %4zu %12.1f %12s %9.4f %10s %-7s %10s\n",
+                  row.name.c_str(), row.runs, row.oursNs, floor, row.ratio, goal, verdict,
                   perItem);
     out << line;
 }
@@ -43,10 +45,17 @@ std::vector<CrossRatio>& CrossRatioRegistry() {
 
 }  // namespace
 
-void Samples::Add(const std::string& name, const Sample& sample) {
+void Samples::Add(const std::string& name, const Sample& sample, Rank rank) {
     auto& list = byName[name];
-    if (list.empty()) order.push_back(name);
     list.push_back(sample);
+    if (list.size() > 1) return;
+    ranks_[name] = rank;
+    // Stable: names of equal rank keep the order they first came in.
+    const auto place = std::upper_bound(order.begin(), order.end(), rank,
+                                        [&](const Rank& value, const std::string& other) {
+                                            return value < ranks_.at(other);
+                                        });
+    order.insert(place, name);
 }
 
 bool DeclareCrossRatio(const CrossRatio& ratio) {
@@ -107,13 +116,13 @@ void PrintSummary(std::ostream& out, const std::vector<SummaryRow>& pairs,
                   const std::vector<SummaryRow>& crossRatios) {
     if (pairs.empty() && crossRatios.empty()) return;
     char header[256];
-    std::snprintf(header, sizeof header, "%-46s %4s %12s %12s %9s %10s %-7s %10s\n",
+    std::snprintf(header, sizeof header, "%-52s %4s %12s %12s %9s %10s %-7s %10s\n",
                   "ours against its floor (medians)", "runs", "ours ns", "floor ns", "ratio",
                   "goal", "", "ns/item");
     out << '\n' << header;
     for (const SummaryRow& row : pairs) PrintRow(out, row);
     if (crossRatios.empty()) return;
-    std::snprintf(header, sizeof header, "%-46s %4s %12s %12s %9s %10s\n",
+    std::snprintf(header, sizeof header, "%-52s %4s %12s %12s %9s %10s\n",
                   "ours against another benchmark", "runs", "ours ns", "", "ratio", "goal");
     out << '\n' << header;
     for (const SummaryRow& row : crossRatios) PrintRow(out, row);
@@ -130,7 +139,8 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& reports) {
         sample.ratio = CounterOr(counters, kRatioCounter, 0);
         sample.items = CounterOr(counters, kItemsCounter, 0);
         sample.goal = CounterOr(counters, kGoalCounter, 0);
-        samples_.Add(run.benchmark_name(), sample);
+        samples_.Add(run.benchmark_name(), sample,
+                     {run.family_index, run.per_family_instance_index});
     }
     benchmark::ConsoleReporter::ReportRuns(reports);
 }

@@ -23,11 +23,16 @@ struct Sample {
     double goal = 0;  // 0: none declared
 };
 
-// Samples of one run, by benchmark name, in the order the benchmarks ran.
+// Samples of one run, by benchmark name. `order` lists the names in the order the
+// benchmarks were registered (family, then instance), whatever order they ran in.
 struct Samples {
+    using Rank = std::pair<long long, long long>;
     std::vector<std::string> order;
     std::map<std::string, std::vector<Sample>> byName;
-    void Add(const std::string& name, const Sample& sample);
+    void Add(const std::string& name, const Sample& sample, Rank rank = {0, 0});
+
+private:
+    std::map<std::string, Rank> ranks_;
 };
 
 // The "ours" time of one benchmark against that of another (e.g. a trace call with

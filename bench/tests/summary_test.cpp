@@ -60,15 +60,18 @@ TEST_F(SummariseTest, JudgesTheGoalAsAnUpperBoundIncludingItself) {
     EXPECT_TRUE(rows[2].met);
 }
 
-TEST_F(SummariseTest, KeepsTheOrderInWhichTheBenchmarksRan) {
-    samples.Add("b", Measured(1, 1));
-    samples.Add("a", Measured(1, 1));
-    samples.Add("b", Measured(1, 1));
-    const auto rows = Summarise(samples);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].name, "b");
-    EXPECT_EQ(rows[0].runs, 2u);
-    EXPECT_EQ(rows[1].name, "a");
+TEST_F(SummariseTest, ListsTheBenchmarksInRegistrationOrderWhateverOrderTheyRanIn) {
+    // Interleaved repetitions: family 1 ran before family 0, instance 2 before 1.
+    samples.Add("late/2", Measured(1, 1), {1, 2});
+    samples.Add("first", Measured(1, 1), {0, 0});
+    samples.Add("late/1", Measured(1, 1), {1, 1});
+    samples.Add("late/2", Measured(1, 1), {1, 2});
+    samples.Add("same rank, came later", Measured(1, 1), {0, 0});
+    std::vector<std::string> names;
+    for (const auto& row : Summarise(samples)) names.push_back(row.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"first", "same rank, came later", "late/1",
+                                                "late/2"}));
+    EXPECT_EQ(Summarise(samples)[3].runs, 2u);
 }
 
 TEST_F(SummariseTest, GivesTheCostPerItemOfAScalingBenchmark) {
@@ -119,6 +122,8 @@ protected:
                                                      double floor) {
         benchmark::BenchmarkReporter::Run run;
         run.run_name.function_name = name;
+        run.family_index = 0;
+        run.per_family_instance_index = 0;
         run.iterations = 10;
         run.repetitions = 1;
         run.counters[kOursCounter] = ours;
