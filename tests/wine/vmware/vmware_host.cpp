@@ -19,23 +19,24 @@ using sessionctrl::SessionCtrl;
 namespace {
 
 // The image name of `path`: what the process enumeration reports for it.
-std::string ImageName(const char* path) {
+std::wstring ImageName(const char* path) {
     const char* slash = std::strrchr(path, '\\');
-    return slash != nullptr ? slash + 1 : path;
+    const std::string name = slash != nullptr ? slash + 1 : path;
+    return std::wstring(name.begin(), name.end());  // the paths here are ASCII
 }
 
 // The session the enumeration reports for a process of that image name; false when
-// no such process is listed.
-bool ListedSession(const std::string& imageName, DWORD& session) {
-    WTS_PROCESS_INFOA* processes = nullptr;
+// no such process is listed. (Wine's WTSEnumerateProcessesA lists nothing.)
+bool ListedSession(const std::wstring& imageName, DWORD& session) {
+    WTS_PROCESS_INFOW* processes = nullptr;
     DWORD count = 0;
-    if (!WTSEnumerateProcessesA(WTS_CURRENT_SERVER_HANDLE, 0, 1, &processes, &count)) {
+    if (!WTSEnumerateProcessesW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &processes, &count)) {
         return false;
     }
     bool found = false;
     for (DWORD i = 0; i < count && !found; ++i) {
         if (processes[i].pProcessName != nullptr &&
-            _stricmp(processes[i].pProcessName, imageName.c_str()) == 0) {
+            _wcsicmp(processes[i].pProcessName, imageName.c_str()) == 0) {
             session = processes[i].SessionId;
             found = true;
         }
@@ -70,7 +71,7 @@ private:
 };
 
 // Waits up to 10 s until the enumeration lists the server.
-bool WaitUntilListed(const std::string& imageName, DWORD& session) {
+bool WaitUntilListed(const std::wstring& imageName, DWORD& session) {
     for (int tries = 0; tries < 100; ++tries) {
         if (ListedSession(imageName, session)) return true;
         Sleep(100);
