@@ -89,15 +89,17 @@ protected:
 };
 
 TEST_F(LogStatisticsTest, ScopesMatchPerThreadNotAcrossThreads) {
-    std::string log = Line(1, 10, "op, >> in") + Line(1, 20, "op, >> in") + Line(1, 20, "op, << out - 7 [msec]") +
-                      Line(1, 10, "op, << out - 3 [msec]") + Line(1, 30, "op, << out - 9 [msec]");
+    // Thread 20 leaves a scope it never entered while thread 10 has one open.
+    std::string log = Line(1, 10, "op, >> in") + Line(1, 20, "op, << out - 9 [msec]") + Line(1, 20, "op, >> in") +
+                      Line(1, 30, "op, >> in") + Line(1, 20, "op, << out - 7 [msec]") +
+                      Line(1, 30, "op, << out - 3 [msec]");
     stats_.AddFile("session.log", log);
     stats_.Finish();
     const OperationStats& op = Operation(1, "op");
-    EXPECT_EQ(op.lines, 5u);
+    EXPECT_EQ(op.lines, 6u);
     EXPECT_EQ(op.scopeMilliseconds, (std::vector<int64_t>{7, 3}));
     EXPECT_EQ(op.unmatchedExits, 1u);
-    EXPECT_EQ(op.unclosedEntries, 0u);
+    EXPECT_EQ(op.unclosedEntries, 1u);
 }
 
 TEST_F(LogStatisticsTest, NestedScopesAndUnclosedEntries) {
