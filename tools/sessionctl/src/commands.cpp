@@ -65,6 +65,7 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
             line += row[i];
             if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
         }
+        line.erase(line.find_last_not_of(' ') + 1);
         out += line + "\n";
     }
     return out;
