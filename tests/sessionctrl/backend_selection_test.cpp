@@ -3,9 +3,12 @@
 #include "rdp_ctrl.h"
 #include "session_fixture.h"
 
+#include <platform/win32_raii.h>
+
 #include <ssolog/trace.h>
 
 #include <ostream>
+#include <thread>
 
 namespace sessionctrl_test {
 namespace {
@@ -157,6 +160,29 @@ TEST_F(BackendChoiceTest, InstallPutsTheNewBackendInPlaceThenDeletesTheOld) {
     sessionctrl::InstallBackend(second);
     EXPECT_EQ(sessionctrl::CurrentBackend(), second);
     EXPECT_EQ(CountedBackend::destroyed, 1);
+}
+
+class BackendCreationTest : public SessionFixture {};
+
+// A first call that finds another first call creating the backend waits for it and then
+// uses that backend instead of creating (and installing over it) a second one.
+TEST_F(BackendCreationTest, ConcurrentFirstCallUsesTheBackendBeingCreated) {
+    auto* created = new sessionctrl::RDPCtrl;
+    bool answer = false;
+    std::thread second;
+    {
+        platform::CriticalSectionGuard creating(sessionctrl::BackendCreationLock());
+        const unsigned entered = winsim::CallCount("EnterCriticalSection");
+        second = std::thread([&answer] { answer = sessionctrl::EnsureBackend(); });
+        // Its first lock is the creation lock, which this thread holds.
+        while (winsim::CallCount("EnterCriticalSection") == entered) std::this_thread::yield();
+        sessionctrl::InstallBackend(created);
+    }
+    second.join();
+    EXPECT_TRUE(answer);
+    EXPECT_EQ(sessionctrl::CurrentBackend(), created);
+    EXPECT_TRUE(created->IsInitialized());
+    EXPECT_EQ(CountTrace("Initialize..., RDP"), 0);
 }
 
 }  // namespace
