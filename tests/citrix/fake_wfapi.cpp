@@ -1,12 +1,10 @@
 #include "fake_wfapi.h"
 
-#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
 #include <stdexcept>
-#include <thread>
 
 namespace fake_wfapi {
 
@@ -32,28 +30,12 @@ struct Fake {
     std::vector<Call> calls;
     std::set<void*> blocks;
     std::vector<std::string> misuses;
-    std::atomic<int> inside{0};
-    std::atomic<int> mostAtOnce{0};
 };
 
 Fake& TheFake() {
     static Fake fake;
     return fake;
 }
-
-// Marks one call as running, so that overlapping calls show in MostCallsAtOnce.
-class Running {
-public:
-    Running() {
-        const int now = ++TheFake().inside;
-        int most = TheFake().mostAtOnce.load();
-        while (now > most && !TheFake().mostAtOnce.compare_exchange_weak(most, now)) {
-        }
-        // Gives another caller the chance to overlap, were the calls not serialised.
-        std::this_thread::yield();
-    }
-    ~Running() { --TheFake().inside; }
-};
 
 void Record(Call call) {
     call.lockedSections = winsim::CountOutstanding().lockedSections;
@@ -70,7 +52,6 @@ void* HandOut(const std::vector<BYTE>& bytes) {
 }
 
 HANDLE WINAPI OpenServer(LPWSTR serverName) {
-    Running running;
     Call call{"WFOpenServerW"};
     call.argument = serverName;
     Record(call);
@@ -80,7 +61,6 @@ HANDLE WINAPI OpenServer(LPWSTR serverName) {
 }
 
 void WINAPI CloseServer(HANDLE server) {
-    Running running;
     Call call{"WFCloseServer"};
     call.argument = server;
     Record(call);
@@ -88,7 +68,6 @@ void WINAPI CloseServer(HANDLE server) {
 
 BOOL WINAPI QuerySessionInformation(HANDLE server, DWORD sessionId, int infoClass,
                                     LPWSTR* buffer, DWORD* bytesReturned) {
-    Running running;
     Call call{"WFQuerySessionInformationW", server, sessionId, infoClass};
     Record(call);
     QueryAnswer answer = Failure(ERROR_CTX_WINSTATION_NOT_FOUND);
@@ -105,7 +84,6 @@ BOOL WINAPI QuerySessionInformation(HANDLE server, DWORD sessionId, int infoClas
 }
 
 BOOL Command(const char* function, HANDLE server, DWORD sessionId, BOOL wait) {
-    Running running;
     Call call{function, server, sessionId};
     call.wait = wait;
     Record(call);
@@ -122,7 +100,6 @@ BOOL WINAPI LogoffSession(HANDLE server, DWORD sessionId, BOOL wait) {
 }
 
 void WINAPI FreeMemory(void* memory) {
-    Running running;
     Call call{"WFFreeMemory"};
     call.argument = memory;
     Record(call);
@@ -136,7 +113,6 @@ void WINAPI FreeMemory(void* memory) {
 
 BOOL WINAPI EnumerateSessions(HANDLE server, DWORD reserved, DWORD version, void** sessionInfo,
                               DWORD* count) {
-    Running running;
     Call call{"WFEnumerateSessionsW", server};
     call.reserved = reserved;
     call.version = version;
@@ -216,7 +192,6 @@ void Reset() {
     fake.nextServer = 0x5001;
     fake.calls.clear();
     fake.misuses.clear();
-    fake.mostAtOnce = 0;
 }
 
 void AnswerQuery(DWORD sessionId, int infoClass, const QueryAnswer& answer) {
@@ -259,8 +234,6 @@ long OutstandingBlocks() {
     std::lock_guard<std::mutex> lock(TheFake().mutex);
     return static_cast<long>(TheFake().blocks.size());
 }
-
-int MostCallsAtOnce() { return TheFake().mostAtOnce.load(); }
 
 std::vector<std::string> Misuses() {
     std::lock_guard<std::mutex> lock(TheFake().mutex);

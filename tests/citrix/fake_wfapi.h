@@ -56,7 +56,6 @@ std::vector<Call> Calls();
 void ForgetCalls();
 unsigned CallCount(const std::string& function);
 long OutstandingBlocks();              // handed out and not freed
-int MostCallsAtOnce();                 // the most calls that ran at the same time
 std::vector<std::string> Misuses();    // blocks freed twice or never handed out
 
 // The exports, optionally without one of them.
