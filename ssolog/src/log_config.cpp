@@ -6,6 +6,7 @@
 
 #include <platform/win32_raii.h>
 
+#include <atomic>
 #include <vector>
 
 namespace ssolog {
@@ -13,20 +14,20 @@ namespace ssolog {
 namespace {
 
 enum class Wow64Answer : unsigned char { Unknown, Yes, No };
-// Process-wide and never reset; concurrent first uses compute the same answer.
-Wow64Answer g_wow64 = Wow64Answer::Unknown;
+// Process-wide and never reset; no lock: concurrent first uses compute the same answer.
+std::atomic<Wow64Answer> g_wow64{Wow64Answer::Unknown};
 
 bool IsWow64() {
-    if (g_wow64 == Wow64Answer::Unknown) {
+    if (g_wow64.load(std::memory_order_relaxed) == Wow64Answer::Unknown) {
         using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
         const auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(
             reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
         BOOL wow64 = FALSE;
         const bool yes = isWow64Process != nullptr &&
                          isWow64Process(GetCurrentProcess(), &wow64) && wow64 != FALSE;
-        g_wow64 = yes ? Wow64Answer::Yes : Wow64Answer::No;
+        g_wow64.store(yes ? Wow64Answer::Yes : Wow64Answer::No, std::memory_order_relaxed);
     }
-    return g_wow64 == Wow64Answer::Yes;
+    return g_wow64.load(std::memory_order_relaxed) == Wow64Answer::Yes;
 }
 
 // A 32-bit process on 64-bit Windows still reads the 64-bit view.
