@@ -62,51 +62,37 @@ TEST_F(VMViewCtrlLifecycleTest, FailedServerProbeIsTracedOnly) {
                 ElementsAre("Session control [VMware],", "WTSOpenServer error, 5 (0x5)"));
 }
 
-class VMViewCtrlSharedTest : public VMwareFixture {
-protected:
-    void SetUp() override {
-        VMwareFixture::SetUp();
-        winsim::SessionSpec own;
-        own.id = kOwnSession;
-        own.station = L"Console";
-        own.user = L"alice";
-        own.domain = L"CORP";
-        winsim::AddSession(own);
-        ASSERT_TRUE(backend_.Initialize());
-    }
-    VMViewCtrl backend_;
-};
+class VMViewCtrlSharedTest : public VMwareFixture {};
 
-TEST_F(VMViewCtrlSharedTest, ActionsReachTerminalServices) {
-    EXPECT_TRUE(backend_.Disconnect(kOwnSession, true));
-    EXPECT_TRUE(backend_.DisconnectForce(kOwnSession, false));
-    EXPECT_TRUE(backend_.LogoffSession(kOwnSession, true));
-    EXPECT_TRUE(backend_.SessionLock());
-    const auto actions = winsim::Actions();
-    ASSERT_EQ(actions.size(), 4u);
-    EXPECT_EQ(actions[0].function, "WTSDisconnectSession");
-    EXPECT_EQ(actions[0].wait, TRUE);
-    EXPECT_EQ(actions[1].function, "WTSDisconnectSession");
-    EXPECT_EQ(actions[1].wait, FALSE);
-    EXPECT_EQ(actions[2].function, "WTSLogoffSession");
-    EXPECT_EQ(actions[3].function, "LockWorkStation");
-}
-
-TEST_F(VMViewCtrlSharedTest, SessionQueriesAnswerAsTerminalServices) {
-    std::wstring text;
+TEST_F(VMViewCtrlSharedTest, ForwardsToTerminalServices) {
+    LogOn(kOwnSession, L"alice");
+    VMViewCtrl backend;
+    ASSERT_TRUE(backend.Initialize());
+    std::wstring domain;
+    std::wstring station;
+    std::wstring user;
     int state = -1;
-    EXPECT_TRUE(backend_.IsConnected(kOwnSession));
-    EXPECT_TRUE(backend_.GetStatus(kOwnSession, state));
-    EXPECT_EQ(state, WTSActive);
-    EXPECT_TRUE(backend_.GetLoggedOnWinDomain(text));
-    EXPECT_EQ(text, L"CORP");
-    EXPECT_TRUE(backend_.GetWinStationName(text));
-    EXPECT_EQ(text, L"Console");
-    EXPECT_TRUE(backend_.GetSessionUserName(kOwnSession, text));
-    EXPECT_EQ(text, L"alice");
     std::list<sessionctrl::ISessionCtrl::SESSION_INFO> sessions;
-    EXPECT_TRUE(backend_.GetAllWinStationName(sessions));
+    EXPECT_TRUE(backend.IsConnected(kOwnSession));
+    EXPECT_TRUE(backend.GetStatus(kOwnSession, state));
+    EXPECT_TRUE(backend.GetLoggedOnWinDomain(domain));
+    EXPECT_TRUE(backend.GetWinStationName(station));
+    EXPECT_TRUE(backend.GetSessionUserName(kOwnSession, user));
+    EXPECT_TRUE(backend.GetAllWinStationName(sessions));
+    EXPECT_EQ(state, WTSActive);
+    EXPECT_EQ(domain + L"/" + station + L"/" + user, L"CORP/Console/alice");
     EXPECT_EQ(sessions.size(), 1u);
+
+    EXPECT_TRUE(backend.Disconnect(kOwnSession, true));
+    EXPECT_TRUE(backend.DisconnectForce(kOwnSession, false));
+    EXPECT_TRUE(backend.LogoffSession(kOwnSession, true));
+    EXPECT_TRUE(backend.SessionLock());
+    std::vector<std::string> actions;
+    for (const auto& action : winsim::Actions()) {
+        actions.push_back(action.function + (action.wait ? "+wait" : ""));
+    }
+    EXPECT_THAT(actions, ElementsAre("WTSDisconnectSession+wait", "WTSDisconnectSession",
+                                     "WTSLogoffSession+wait", "LockWorkStation"));
 }
 
 // Overrides that show which calls go through the virtual table.
@@ -136,10 +122,7 @@ TEST_F(VMViewCtrlDispatchTest, Below7LocalityComesThroughTheVirtualTable) {
 TEST_F(VMViewCtrlDispatchTest, Below7RemoteFormatsThroughTheVirtualTable) {
     SetVdmVersion(L"6.2.0");
     winsim::SetRemoteSession(true);
-    winsim::SessionSpec session;
-    session.id = 5;
-    session.clientAddress = winsim::IPv4(10, 0, 0, 5);
-    winsim::AddSession(session);
+    LogOn(5, L"alice", winsim::IPv4(10, 0, 0, 5));
     ProbedVMViewCtrl backend;
     ASSERT_TRUE(backend.Initialize());
     std::wstring address;

@@ -24,13 +24,6 @@ TEST_F(FindProcessTest, FindsANameCaseInsensitively) {
     EXPECT_EQ(FindProcessInOwnSession(names, 1), 0);
 }
 
-TEST_F(FindProcessTest, ComparesWholeNames) {
-    RunProcess(kOwnSession, L"pcoip_server_win32.exe.bak");
-    RunProcess(kOwnSession, L"pcoip_server");
-    const wchar_t* const names[] = {L"pcoip_server_win32.exe"};
-    EXPECT_EQ(FindProcessInOwnSession(names, 1), -1);
-}
-
 TEST_F(FindProcessTest, SearchesOnlyTheCallersSession) {
     RunProcess(0, L"a.exe");
     RunProcess(2, L"b.exe");

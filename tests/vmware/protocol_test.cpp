@@ -101,28 +101,6 @@ TEST_F(ProtocolTest, OnlyTheCallersSessionRecordCounts) {
     EXPECT_TRUE(IsBlastSession());
 }
 
-TEST_F(ProtocolTest, Below7ServerOfAnotherSessionOnly) {
-    SetVdmVersion(L"6.2.0");
-    RunProcess(2, L"pcoip_server_win32.exe");
-    EXPECT_FALSE(IsPCoIPSession());
-}
-
-TEST_F(ProtocolTest, Below7ConfiguredServerName) {
-    SetVdmVersion(L"6.2.0");
-    winsim::SetString(HKEY_LOCAL_MACHINE, kPCoIPKey, L"TeraHostPath", L"D:\\Tools\\server.exe");
-    RunProcess(kOwnSession, L"pcoip_server_win32.exe");
-    EXPECT_FALSE(IsPCoIPSession());
-    RunProcess(kOwnSession, L"server.exe");
-    EXPECT_TRUE(IsPCoIPSession());
-}
-
-TEST_F(ProtocolTest, Below7EnumerationFailureIsTraced) {
-    SetVdmVersion(L"6.2.0");
-    winsim::FailCall("WTSEnumerateProcessesW", ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(IsPCoIPSession());
-    EXPECT_THAT(LoggedTexts(), ElementsAre("[VM]WTSEnumerateProcesses Error >, 5 (0x5)"));
-}
-
 TEST_F(ProtocolTest, UnknownOwnSessionFrom7IsNeither) {
     SetVdmVersion(L"7.5.1");
     RecordClientAddress(0, L"192.0.2.1");

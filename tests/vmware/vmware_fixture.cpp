@@ -79,6 +79,17 @@ void VMwareFixture::RecordProtocol(DWORD sessionId, const std::wstring& protocol
                       protocol);
 }
 
+void VMwareFixture::LogOn(DWORD sessionId, const std::wstring& user,
+                          std::optional<winsim::ClientAddress> address) {
+    winsim::SessionSpec session;
+    session.id = sessionId;
+    session.station = L"Console";
+    session.user = user;
+    session.domain = L"CORP";
+    session.clientAddress = address;
+    winsim::AddSession(session);
+}
+
 void VMwareFixture::RunProcess(DWORD sessionId, const std::wstring& name) {
     winsim::AddProcess({nextPid_++, sessionId, name});
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ protected:
     static void SetVdmVersion(const std::wstring& version, DWORD type = REG_SZ);
     static void RecordClientAddress(DWORD sessionId, const std::wstring& address);
     static void RecordProtocol(DWORD sessionId, const std::wstring& protocol);
+    // A session on station "Console" of domain "CORP"; with no address given, the
+    // Terminal Services client-address query succeeds without a record.
+    static void LogOn(DWORD sessionId, const std::wstring& user,
+                      std::optional<winsim::ClientAddress> address = std::nullopt);
     // pids are handed out in order, so the enumeration lists processes as added.
     void RunProcess(DWORD sessionId, const std::wstring& name);
 
