@@ -17,22 +17,28 @@ using namespace winsim::detail;
 
 namespace {
 
+// The default file root is made on first use and removed when this library's statics
+// go, which is after those of the programs and modules built on it.
+struct DefaultRoot {
+    std::string path;
+    ~DefaultRoot() {
+        std::error_code ignored;
+        if (!path.empty()) fs::remove_all(path, ignored);
+    }
+} defaultRoot;
+
 const std::string& DefaultFileRoot() {
-    static const std::string root = [] {
+    if (defaultRoot.path.empty()) {
         char pattern[] = "/tmp/winsim-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        std::string path = made != nullptr ? made : "/tmp";
-        if (made != nullptr) {
-            static std::string toRemove;
-            toRemove = path;
-            std::atexit([] {
-                std::error_code ignored;
-                fs::remove_all(toRemove, ignored);
-            });
+        if (const char* made = ::mkdtemp(pattern)) {
+            defaultRoot.path = made;
+        } else {
+            defaultRoot.path = "/tmp/winsim-" + std::to_string(::getpid());
+            std::error_code ignored;
+            fs::create_directories(defaultRoot.path, ignored);
         }
-        return path;
-    }();
-    return root;
+    }
+    return defaultRoot.path;
 }
 
 std::string RootLocked() {

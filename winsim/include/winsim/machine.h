@@ -82,6 +82,8 @@ struct SessionSpec {
     // Queries of these classes fail with the given error.
     std::map<int, DWORD> failingInfo;
 };
+// WTSDisconnectSession / WTSLogoffSession of a session not added here fail with
+// ERROR_CTX_WINSTATION_NOT_FOUND; WTSQueryUserToken of one fails with ERROR_FILE_NOT_FOUND.
 WINSIM_API void AddSession(const SessionSpec& session);  // replaces a session of the same id
 WINSIM_API void RemoveSession(DWORD id);
 WINSIM_API std::vector<SessionSpec> Sessions();
@@ -122,6 +124,7 @@ WINSIM_API std::vector<DWORD> Sleeps();           // every Sleep since Reset, in
 // A simulated module: LoadLibraryExW / GetModuleHandleW find it by its full path or
 // file name (case-insensitive), GetProcAddress by export name.
 using Exports = std::map<std::string, void*>;
+// GetModuleHandleW finds it only while loaded (a reference is held).
 WINSIM_API HMODULE RegisterModule(const std::wstring& windowsPath, const Exports& exports);
 WINSIM_API void UnregisterModule(const std::wstring& windowsPath);
 // A path that names no simulated module is taken as a host shared object: it is
@@ -159,6 +162,9 @@ WINSIM_API std::vector<Wait> Waits();
 // ---- fault injection and call log -----------------------------------------------------
 // The named Win32 function fails with `error` (its documented failure result, last
 // error set): on every call when nth is 0, else only on the nth call from now (1-based).
+// Functions that cannot fail on Windows (GetLocalTime, timeGetTime, Sleep, the critical
+// section calls, WTSFreeMemory, WTSCloseServer, GetCurrentProcessId/ThreadId, _wcsicmp,
+// _wtoi) are logged but ignore faults; GetLastError and SetLastError are not logged.
 WINSIM_API void FailCall(const std::string& function, DWORD error, unsigned nth = 0);
 WINSIM_API void ClearFaults();
 WINSIM_API unsigned CallCount(const std::string& function);
@@ -180,8 +186,10 @@ struct WINSIM_API Outstanding {
     std::string Describe() const;
 };
 WINSIM_API Outstanding CountOutstanding();
-// Misuse seen by the machine: a buffer freed twice or never handed out, an unknown
-// handle closed, a lock left by a thread that does not own it.
+// Misuse seen by the machine: a buffer freed twice or never handed out (or freed the
+// wrong way: the WTSEnumerateProcessesExW list needs WTSFreeMemoryExW with its count),
+// an unknown handle or key closed, a LocalFree twice, a FreeLibrary without a reference,
+// a lock left by a thread that does not own it, sprintf_s output that does not fit.
 WINSIM_API std::vector<std::string> Misuses();
 
 }  // namespace winsim
