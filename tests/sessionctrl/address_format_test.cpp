@@ -6,6 +6,7 @@
 #include <ssolog/trace.h>
 
 #include <array>
+#include <optional>
 #include <ostream>
 
 namespace sessionctrl_test {
@@ -70,74 +71,59 @@ TEST_P(AddressLengthTest, AnyLengthButTwentyProducesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, AddressLengthTest, ::testing::Values(0u, 4u, 16u, 19u, 21u, 24u));
 
-class ClientAddressTest : public SessionFixture {
-protected:
-    // Session 5 answers the client-address query with `record`.
-    void GiveSessionRecord(const std::vector<BYTE>& record) {
-        winsim::SessionSpec session;
-        session.id = 5;
-        session.station = L"RDP-Tcp#1";
-        session.user = L"alice";
-        session.rawInfo[WTSClientAddress] = record;
-        winsim::AddSession(session);
-    }
-
-    sessionctrl::RDPCtrl rdp_;
-    std::wstring address_ = L"stale";
-    bool isLocal_ = true;
+// Session 5 answers the client-address query as the case says.
+struct AddressCase {
+    const char* name;
+    std::optional<std::vector<BYTE>> record;  // nullopt: success without a record
+    bool queryFails;
+    bool result;
+    const wchar_t* address;
+    bool isLocal;  // the flag afterwards; it starts as the opposite, except on failure
 };
 
-TEST_F(ClientAddressTest, IPv4TakesBytesTwoToFive) {
-    GiveSessionRecord(AddressRecord(AF_INET, {0xDE, 0xAD, 192, 0, 2, 10, 0x77}));
-    ASSERT_TRUE(rdp_.GetClientAddress(5, address_, isLocal_));
-    EXPECT_EQ(address_, L"192.0.2.10");
-    EXPECT_FALSE(isLocal_);
+void PrintTo(const AddressCase& c, std::ostream* out) { *out << c.name; }
+
+class ClientAddressTest : public SessionFixture,
+                          public ::testing::WithParamInterface<AddressCase> {
+protected:
+    // Session 5 answers the client-address query with `record` (none: no buffer).
+    static void GiveSession(const std::optional<std::vector<BYTE>>& record, bool fails) {
+        winsim::SessionSpec session;
+        session.id = 5;
+        session.user = L"alice";
+        session.clientAddress = std::nullopt;
+        if (record) session.rawInfo[WTSClientAddress] = *record;
+        if (fails) session.failingInfo[WTSClientAddress] = ERROR_ACCESS_DENIED;
+        winsim::AddSession(session);
+    }
+};
+
+TEST_P(ClientAddressTest, RecordBecomesAddressOrLocality) {
+    const AddressCase& c = GetParam();
+    GiveSession(c.record, c.queryFails);
+    sessionctrl::RDPCtrl rdp;
+    std::wstring address = L"stale";
+    bool isLocal = c.queryFails ? c.isLocal : !c.isLocal;
+    EXPECT_EQ(rdp.GetClientAddress(5, address, isLocal), c.result);
+    EXPECT_EQ(address, c.address);  // emptied whatever the outcome
+    EXPECT_EQ(isLocal, c.isLocal);
 }
 
-TEST_F(ClientAddressTest, IPv4OfTheLongestFormFits) {
-    GiveSessionRecord(AddressRecord(AF_INET, {0, 0, 255, 255, 255, 255}));
-    ASSERT_TRUE(rdp_.GetClientAddress(5, address_, isLocal_));
-    EXPECT_EQ(address_, L"255.255.255.255");
-}
-
-TEST_F(ClientAddressTest, IPv6RecordIsRendered) {
-    winsim::SessionSpec session;
-    session.id = 5;
-    session.user = L"alice";
-    session.clientAddress = winsim::IPv6({0x2001, 0xdb8, 0, 0, 0, 0, 0, 1});
-    winsim::AddSession(session);
-    ASSERT_TRUE(rdp_.GetClientAddress(5, address_, isLocal_));
-    EXPECT_EQ(address_, L"2001:db8:0:0:0:0:0:1");
-    EXPECT_FALSE(isLocal_);
-}
-
-TEST_F(ClientAddressTest, UnknownFamilyIsFalseWithEmptyAddressAndFlagCleared) {
-    GiveSessionRecord(AddressRecord(AF_UNSPEC, {0, 0, 10, 0, 0, 1}));
-    EXPECT_FALSE(rdp_.GetClientAddress(5, address_, isLocal_));
-    EXPECT_EQ(address_, L"");
-    EXPECT_FALSE(isLocal_);
-}
-
-TEST_F(ClientAddressTest, NoRecordMeansLocal) {
-    winsim::SessionSpec session;
-    session.id = 5;
-    session.clientAddress = std::nullopt;
-    winsim::AddSession(session);
-    isLocal_ = false;
-    ASSERT_TRUE(rdp_.GetClientAddress(5, address_, isLocal_));
-    EXPECT_TRUE(isLocal_);
-    EXPECT_EQ(address_, L"");
-}
-
-TEST_F(ClientAddressTest, FailedQueryEmptiesTheAddressButLeavesTheFlag) {
-    winsim::SessionSpec session;
-    session.id = 5;
-    session.failingInfo[WTSClientAddress] = ERROR_ACCESS_DENIED;
-    winsim::AddSession(session);
-    EXPECT_FALSE(rdp_.GetClientAddress(5, address_, isLocal_));
-    EXPECT_EQ(address_, L"");
-    EXPECT_TRUE(isLocal_);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Records, ClientAddressTest,
+    ::testing::Values(
+        // Bytes 0 and 1 of the address are noise; IPv4 is bytes 2 to 5.
+        AddressCase{"IPv4", AddressRecord(AF_INET, {0xDE, 0xAD, 192, 0, 2, 10, 0x77}), false,
+                    true, L"192.0.2.10", false},
+        AddressCase{"LongestIPv4", AddressRecord(AF_INET, {0, 0, 255, 255, 255, 255}), false,
+                    true, L"255.255.255.255", false},
+        AddressCase{"IPv6", AddressRecord(AF_INET6, {0, 0, 0x20, 0x01, 0x0d, 0xb8}), false, true,
+                    L"2001:db8:0:0:0:0:0:0", false},
+        AddressCase{"FamilyZero", AddressRecord(AF_UNSPEC, {0, 0, 10, 0, 0, 1}), false, false,
+                    L"", false},
+        AddressCase{"NoRecordIsLocal", std::nullopt, false, true, L"", true},
+        // A failed query leaves the flag as the caller had it.
+        AddressCase{"QueryFails", std::nullopt, true, false, L"", true}));
 
 // A backend that renders addresses its own way still gets the record's bytes.
 class TaggingRdp : public sessionctrl::RDPCtrl {
@@ -152,14 +138,22 @@ public:
     }
 };
 
-TEST_F(ClientAddressTest, RecordIsRenderedThroughTheVirtualTable) {
+class AddressDispatchTest : public SessionFixture {};
+
+TEST_F(AddressDispatchTest, RecordIsRenderedThroughTheVirtualTable) {
     TaggingRdp tagging;
-    GiveSessionRecord(AddressRecord(AF_INET, {0, 0, 172, 16, 0, 1}));
-    ASSERT_TRUE(tagging.GetClientAddress(5, address_, isLocal_));
-    EXPECT_EQ(address_, L"v4:20:172");
-    GiveSessionRecord(AddressRecord(AF_INET6, {0, 0, 0x20, 0x01}));
-    ASSERT_TRUE(tagging.GetClientAddress(5, address_, isLocal_));
-    EXPECT_EQ(address_, L"v6:20:1");
+    std::wstring address;
+    bool isLocal = true;
+    winsim::SessionSpec session;
+    session.id = 5;
+    session.rawInfo[WTSClientAddress] = AddressRecord(AF_INET, {0, 0, 172, 16, 0, 1});
+    winsim::AddSession(session);
+    ASSERT_TRUE(tagging.GetClientAddress(5, address, isLocal));
+    EXPECT_EQ(address, L"v4:20:172");
+    session.rawInfo[WTSClientAddress] = AddressRecord(AF_INET6, {0, 0, 0x20, 0x01});
+    winsim::AddSession(session);
+    ASSERT_TRUE(tagging.GetClientAddress(5, address, isLocal));
+    EXPECT_EQ(address, L"v6:20:1");
 }
 
 }  // namespace
