@@ -13,7 +13,7 @@ winsim::RegValue StringValue(const std::wstring& text, DWORD type, bool withNul)
     winsim::RegValue value;
     value.type = type;
     value.data.resize((text.size() + (withNul ? 1 : 0)) * sizeof(WCHAR));
-    std::memcpy(value.data.data(), text.c_str(), value.data.size());
+    if (!value.data.empty()) std::memcpy(value.data.data(), text.c_str(), value.data.size());
     return value;
 }
 
@@ -36,7 +36,7 @@ const LocationCase kLocationCases[] = {
     {"StoredWithoutNul", [] { SetRaw(StringValue(L"C:\\Citrix\\ICA", REG_SZ, false)); },
      "C:\\Citrix\\ICA\\wfapi.dll,"},
     {"TextEndsAtFirstNul",
-     [] { SetRaw(StringValue(std::wstring(L"C:\\Citrix\\ICA\0D:\\Other", 23), REG_SZ, true)); },
+     [] { SetRaw(StringValue(std::wstring(L"C:\\Citrix\\ICA\0D:\\Other", 22), REG_SZ, true)); },
      "C:\\Citrix\\ICA\\wfapi.dll,"},
     {"OnlyNul", [] { SetRaw(StringValue(L"", REG_SZ, true)); }, "wfapi.dll,"},
     {"ExpandString", [] { SetRaw(StringValue(L"C:\\Citrix\\ICA", REG_EXPAND_SZ, true)); },
