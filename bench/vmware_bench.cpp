@@ -10,6 +10,7 @@
 #include <vmware_view.h>
 #include <winsim/machine.h>
 
+#include <cstdint>
 #include <numeric>
 
 namespace {
