@@ -17,11 +17,12 @@ enum VdiProduct : DWORD {
 };
 
 // The environment lock: product cache, WOW64 answer and the VMware name caches.
-// Initialised and deleted by the module entry point.
+// Initialised and deleted by the module entry point, together with the creation lock.
 void InitializeEnvironmentLock();
 void DeleteEnvironmentLock();
 CRITICAL_SECTION& EnvironmentLock();
-// Serialises the first creation of the backend; lives as long as the environment lock.
+// Serialises creating (and re-initialising) the backend, which hosts may first ask for
+// on several threads at once; lives as long as the environment lock.
 CRITICAL_SECTION& BackendCreationLock();
 
 VdiProduct DetectVdiProduct();
