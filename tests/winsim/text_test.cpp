@@ -102,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{L"%04d", -7, L"-007"}, FormatCase{L"%5d|%-5d|", 42, L"   42|42   |"},
                       FormatCase{L"%u", -1, L"4294967295"}, FormatCase{L"%X", 48879, L"BEEF"},
                       FormatCase{L"%c%c", L'Z', L"ZZ"}, FormatCase{L"100%% %d", 3, L"100% 3"},
+                      FormatCase{L"%hd|%hu", 65535, L"-1|65535"},
                       FormatCase{L"<< out - %d [msec]", 12, L"<< out - 12 [msec]"}));
 
 TEST(WsprintfTextTest, WideStringsAndTheWindowsOutputCap) {

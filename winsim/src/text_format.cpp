@@ -54,12 +54,15 @@ void FormatInteger(std::wstring& out, wchar_t conversion, const Spec& spec, va_l
     bool negative = false;
     unsigned long long magnitude = 0;
     if (conversion == L'd' || conversion == L'i') {
-        if (spec.size == Spec::Default || spec.size == Spec::Short) value = static_cast<int>(value);
+        if (spec.size == Spec::Short) value = static_cast<short>(value);
+        if (spec.size == Spec::Default) value = static_cast<int>(value);
         negative = value < 0;
         magnitude = negative ? 0ull - static_cast<unsigned long long>(value)
                              : static_cast<unsigned long long>(value);
     } else if (spec.size == Spec::Int64 || spec.size == Spec::Long) {
         magnitude = static_cast<unsigned long long>(value);
+    } else if (spec.size == Spec::Short) {
+        magnitude = static_cast<unsigned short>(value);
     } else {
         magnitude = static_cast<unsigned int>(value);  // 32-bit, as Windows reads it
     }
