@@ -96,14 +96,6 @@ TEST_F(HeldLinesTest, DestructorUsesTheCurrentDirectory) {
     EXPECT_FALSE(Exists(InLogDir(L"session.log")));
 }
 
-TEST_F(HeldLinesTest, NullLineIsNotHeld) {
-    log_->RefreshConfig();
-    log_->QueuePending(nullptr);
-    log_->QueuePending("x\n");
-    log_->FlushPending();
-    EXPECT_EQ(ReadBytes(InLogDir(L"session.log")), "x\r\n");
-}
-
 class RotationTest : public LogTest {
 protected:
     static constexpr const char* kEarlier = "0123456789\r\n";  // 12 bytes already there
@@ -193,17 +185,6 @@ TEST_F(RotationTest, AFailedCheckStillWaitsForTheNextPeriod) {
     AdvanceSeconds(5);
     log.WriteLine(L"t10", nullptr);
     EXPECT_EQ(TextParts(BackupPath()), (std::vector<std::string>{"t0,", "t5,", "t10,"}));
-}
-
-TEST_F(RotationTest, SizeReadFailureLeavesTheFileAndClosesTheHandle) {
-    SwitchOn();
-    SetSizeLimit(1);
-    winsim::FailCall("GetFileSizeEx", ERROR_ACCESS_DENIED);
-    ssolog::DebugLog log(L"session.log");
-    log.WriteLine(L"x", nullptr);
-    EXPECT_TRUE(Exists(LogPath()));
-    EXPECT_FALSE(Exists(BackupPath()));
-    EXPECT_EQ(winsim::CountOutstanding().handles, 0);
 }
 
 // Another writer shares the file: lines still go in, but the size check (read sharing

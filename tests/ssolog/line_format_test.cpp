@@ -70,16 +70,5 @@ INSTANTIATE_TEST_SUITE_P(
                                "Gr\xc3\xbc\xc3\x9f" "e, \xe6\x97\xa5\xe6\x9c\xac\r\n"},
                       TextCase{L"\U0001F600", nullptr, "\xf0\x9f\x98\x80,\r\n"}));
 
-TEST_F(LineFormatTest, LinesAreAppendedToWhatTheFileHolds) {
-    WriteBytes(InLogDir(L"kwarden.log"), "earlier\r\n");
-    SwitchOn();
-    ssolog::DebugLog log(nullptr);
-    log.WriteLine(L"one", nullptr);
-    log.WriteLine(L"two", L"2");
-    EXPECT_EQ(ReadBytes(InLogDir(L"kwarden.log")),
-              std::string("earlier\r\n") + kResetHeader + "one,\r\n" + kResetHeader + "two, 2\r\n");
-    EXPECT_EQ(winsim::CountOutstanding().openFiles, 0);
-}
-
 }  // namespace
 }  // namespace ssolog_test
