@@ -46,7 +46,8 @@ const winsim::SessionSpec* FindSession(DWORD sessionId) {
 
 BOOL Hand(const void* bytes, size_t size, LPWSTR* buffer, DWORD* bytesReturned) {
     Block block(size, {}, kPlainBuffer, 0);
-    std::memcpy(block.memory, bytes, size);
+    // An empty scripted answer has no source bytes; memcpy must not see a null pointer.
+    if (size != 0) std::memcpy(block.memory, bytes, size);
     *buffer = reinterpret_cast<LPWSTR>(block.memory);
     *bytesReturned = static_cast<DWORD>(size);
     return TRUE;
