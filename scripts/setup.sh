@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-          wine wine64 clang valgrind)
+          wine wine64 clang libclang-rt-14-dev valgrind)
 
 missing=()
 for package in "${PACKAGES[@]}"; do
@@ -28,4 +28,5 @@ fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
-apt-get install -y --no-install-recommends "${missing[@]}"
+# With recommends: that is how Wine was set up where these scripts were proven.
+apt-get install -y "${missing[@]}"
