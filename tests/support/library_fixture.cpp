@@ -1,0 +1,26 @@
+#include "test_support/library_fixture.h"
+
+#include <dll_main.h>
+#include <environment.h>
+
+namespace test_support {
+
+void LibraryFixture::SetUp() {
+    MachineFixture::SetUp();
+    if (HasFatalFailure()) return;
+    library_ = winsim::RegisterModule(std::wstring(kLibraryDirectory) + L"HalcyonSessionCtrl.dll",
+                                      winsim::Exports{});
+    ASSERT_EQ(DllMain(library_, DLL_PROCESS_ATTACH, nullptr), TRUE);
+    ASSERT_EQ(sessionctrl::ModuleInstance(), library_);
+    attached_ = winsim::CountOutstanding();
+}
+
+void LibraryFixture::TearDown() {
+    EXPECT_EQ(winsim::CountOutstanding(), attached_)
+        << "before detach: " << winsim::CountOutstanding().Describe()
+        << "\nafter attach: " << attached_.Describe();
+    EXPECT_EQ(DllMain(library_, DLL_PROCESS_DETACH, nullptr), TRUE);
+    MachineFixture::TearDown();
+}
+
+}  // namespace test_support
