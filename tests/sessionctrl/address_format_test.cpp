@@ -1,16 +1,29 @@
 // Client addresses as text: IPv4 from bytes 2..5, IPv6 with only the leading zero run
 // compressed, and the record families a session may report.
 #include "rdp_ctrl.h"
-#include "session_fixture.h"
+#include <test_support/library_fixture.h>
 
 #include <ssolog/trace.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 namespace sessionctrl_test {
 namespace {
+
+using namespace test_support;
+
+// Bytes of a client-address record: family, then the 20 address bytes.
+std::vector<BYTE> AddressRecord(DWORD family, const std::vector<BYTE>& address) {
+    std::vector<BYTE> record(sizeof(DWORD) + 20, 0);
+    std::memcpy(record.data(), &family, sizeof(family));
+    std::copy(address.begin(), address.end(), record.begin() + sizeof(DWORD));
+    return record;
+}
 
 using Groups = std::array<unsigned, 8>;
 
@@ -33,7 +46,7 @@ struct IPv6Case {
 
 void PrintTo(const IPv6Case& c, std::ostream* out) { *out << ssolog::WideToUtf8(c.text); }
 
-class IPv6TextTest : public SessionFixture, public ::testing::WithParamInterface<IPv6Case> {};
+class IPv6TextTest : public LibraryFixture, public ::testing::WithParamInterface<IPv6Case> {};
 
 TEST_P(IPv6TextTest, RendersGroupsWithOnlyTheLeadingZerosCompressed) {
     sessionctrl::RDPCtrl rdp;
@@ -56,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                                L"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"},
                       IPv6Case{{0x0a, 0x100, 0x1000, 0, 0, 0, 0, 0xf}, L"a:100:1000:0:0:0:0:f"}));
 
-class AddressLengthTest : public SessionFixture, public ::testing::WithParamInterface<DWORD> {};
+class AddressLengthTest : public LibraryFixture, public ::testing::WithParamInterface<DWORD> {};
 
 TEST_P(AddressLengthTest, AnyLengthButTwentyProducesNothing) {
     sessionctrl::RDPCtrl rdp;
@@ -83,7 +96,7 @@ struct AddressCase {
 
 void PrintTo(const AddressCase& c, std::ostream* out) { *out << c.name; }
 
-class ClientAddressTest : public SessionFixture,
+class ClientAddressTest : public LibraryFixture,
                           public ::testing::WithParamInterface<AddressCase> {
 protected:
     // Session 5 answers the client-address query with `record` (none: no buffer).
@@ -138,7 +151,7 @@ public:
     }
 };
 
-class AddressDispatchTest : public SessionFixture {};
+class AddressDispatchTest : public LibraryFixture {};
 
 TEST_F(AddressDispatchTest, RecordIsRenderedThroughTheVirtualTable) {
     TaggingRdp tagging;

@@ -1,7 +1,8 @@
 // Which product is detected, how long the answer is kept, the WOW64 answer, and the
 // backend each product gets.
+#include "environment.h"
 #include "rdp_ctrl.h"
-#include "session_fixture.h"
+#include <test_support/library_fixture.h>
 
 #include <platform/win32_raii.h>
 
@@ -12,6 +13,8 @@
 
 namespace sessionctrl_test {
 namespace {
+
+using namespace test_support;
 
 using sessionctrl::VdiProduct;
 
@@ -26,7 +29,7 @@ void PrintTo(const DetectionCase& c, std::ostream* out) {
     *out << " -> " << static_cast<unsigned>(c.expected);
 }
 
-class ProductDetectionTest : public SessionFixture,
+class ProductDetectionTest : public LibraryFixture,
                              public ::testing::WithParamInterface<DetectionCase> {};
 
 TEST_P(ProductDetectionTest, FirstInstalledProductInPrecedenceOrderWins) {
@@ -47,11 +50,11 @@ INSTANTIATE_TEST_SUITE_P(
         DetectionCase{{L"VMwareHorizon", L"XenDesktop7"}, sessionctrl::XenDesktop7},
         DetectionCase{{L"VMwareHorizon", L"XenDesktop"}, sessionctrl::XenDesktop}));
 
-class ProductCacheTest : public SessionFixture {
+class ProductCacheTest : public LibraryFixture {
 protected:
     static constexpr __time64_t kStart = 1'800'000'000;
     void SetUp() override {
-        SessionFixture::SetUp();
+        LibraryFixture::SetUp();
         winsim::SetTime64(kStart);
     }
 };
@@ -84,7 +87,7 @@ TEST_F(ProductCacheTest, QueriesStopAtTheFirstInstalledProduct) {
     EXPECT_EQ(winsim::CallCount("RegQueryValueExW"), 1u);
 }
 
-class Wow64Test : public SessionFixture {};
+class Wow64Test : public LibraryFixture {};
 
 TEST_F(Wow64Test, AnswerIsAskedOnceAndPicksTheRegistryView) {
     winsim::SetWow64(true);
@@ -111,12 +114,12 @@ TEST_F(Wow64Test, FailingProbeMeansNotWow64ForGood) {
     EXPECT_FALSE(sessionctrl::IsRunningUnderWow64());
 }
 
-class BackendChoiceTest : public SessionFixture {};
+class BackendChoiceTest : public LibraryFixture {};
 
 TEST_F(BackendChoiceTest, NoProductGetsTheDefaultBackend) {
     ASSERT_TRUE(sessionctrl::EnsureBackend());
     EXPECT_NE(dynamic_cast<sessionctrl::RDPCtrl*>(sessionctrl::CurrentBackend()), nullptr);
-    EXPECT_EQ(TraceEntries(),
+    EXPECT_EQ(LoggedTexts(),
               (std::vector<std::string>{"Initialize..., RDP", "Session control [Default],"}));
 }
 
@@ -125,7 +128,7 @@ TEST_F(BackendChoiceTest, XenAppGetsTheDefaultBackendEvenWithVMwareInstalled) {
     InstallProduct(L"XenApp");
     ASSERT_TRUE(sessionctrl::EnsureBackend());
     EXPECT_NE(dynamic_cast<sessionctrl::RDPCtrl*>(sessionctrl::CurrentBackend()), nullptr);
-    EXPECT_EQ(TraceEntries(), (std::vector<std::string>{"Initialize..., RDP(XenApp)",
+    EXPECT_EQ(LoggedTexts(), (std::vector<std::string>{"Initialize..., RDP(XenApp)",
                                                         "Session control [Default],"}));
 }
 
@@ -145,7 +148,7 @@ TEST_F(BackendChoiceTest, InstallPutsTheNewBackendInPlaceBeforeDeletingTheOld) {
     EXPECT_EQ(sessionctrl::CurrentBackend(), second);
 }
 
-class BackendCreationTest : public SessionFixture {};
+class BackendCreationTest : public LibraryFixture {};
 
 // A first call that finds another first call creating the backend waits for it and then
 // uses that backend instead of creating (and installing over it) a second one.
@@ -165,7 +168,7 @@ TEST_F(BackendCreationTest, ConcurrentFirstCallUsesTheBackendBeingCreated) {
     EXPECT_TRUE(answer);
     EXPECT_EQ(sessionctrl::CurrentBackend(), created);
     EXPECT_TRUE(created->IsInitialized());
-    EXPECT_EQ(CountTrace("Initialize..., RDP"), 0);
+    EXPECT_EQ(CountLogged("Initialize..., RDP"), 0u);
 }
 
 }  // namespace

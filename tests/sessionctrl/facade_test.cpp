@@ -1,12 +1,15 @@
 // The exported calls: what each forwards, what it traces into "session.log", and the
 // calls that go to Windows directly.
+#include "environment.h"
 #include "rdp_ctrl.h"
-#include "session_fixture.h"
+#include <test_support/library_fixture.h>
 
 #include <sessionctrl/SessionCtrl.h>
 
 namespace sessionctrl_test {
 namespace {
+
+using namespace test_support;
 
 using sessionctrl::SessionCtrl;
 using Entries = std::vector<std::string>;
@@ -22,10 +25,10 @@ winsim::SessionSpec Session(DWORD id, const std::wstring& station, const std::ws
 
 // Session 1 is the caller's console; 5 a disconnected remote session; 6 has nobody
 // logged on; 7 refuses every query.
-class FacadeTest : public SessionFixture {
+class FacadeTest : public LibraryFixture {
 protected:
     void SetUp() override {
-        SessionFixture::SetUp();
+        LibraryFixture::SetUp();
         winsim::SetCurrentSession(1);
         winsim::AddSession(Session(1, L"", L"alice"));
         winsim::SessionSpec remote = Session(5, L"RDP-Tcp#1", L"bob");
@@ -79,7 +82,7 @@ TEST_F(FacadeTest, ForwardingExportsTraceTheirOutcome) {
     winsim::SetRemoteSession(true);
     EXPECT_FALSE(SessionCtrl::IsLocalSession());
 
-    EXPECT_EQ(TraceEntries(),
+    EXPECT_EQ(LoggedTexts(),
               (Entries{"Initialize..., RDP", "Session control [Default],", "IsConnected >, true",
                        "IsConnected >, false", "GetStatus >, true", "GetStatus >, false",
                        "SessionLock,", "Disconnect, 5 (0x5)", "DisconnectForce, 5 (0x5)",
@@ -106,7 +109,7 @@ TEST_F(FacadeTest, ReleaseThenCallInitialisesTheSameBackendWithoutDetecting) {
     EXPECT_FALSE(first->IsInitialized());
     ASSERT_TRUE(SessionCtrl::IsConnected(1));
     EXPECT_EQ(sessionctrl::CurrentBackend(), first);
-    EXPECT_EQ(TraceEntries(), (Entries{"Initialize..., RDP", "Session control [Default],",
+    EXPECT_EQ(LoggedTexts(), (Entries{"Initialize..., RDP", "Session control [Default],",
                                        "IsConnected >, true", "Session control [Default],",
                                        "IsConnected >, true"}));
 }
@@ -151,7 +154,7 @@ TEST_F(FacadeTest, NotReadyExportsAreFalseAndAskNothingOfWindows) {
         EXPECT_EQ(call.rfind("WTS", 0), std::string::npos) << call;
     EXPECT_TRUE(winsim::Actions().empty());
     EXPECT_GT(winsim::CallLog().size(), callsBefore);  // the traces themselves
-    EXPECT_EQ(TraceEntries(),
+    EXPECT_EQ(LoggedTexts(),
               (Entries{"IsLocalSession >, error", "SessionLock,", "Disconnect, 1 (0x1)",
                        "DisconnectForce, 1 (0x1)", "LogoffSession, 1 (0x1)",
                        "GetLoggedOnWinDomain >, error", "GetLoggedOnWinDomain >, error",
@@ -177,7 +180,7 @@ TEST_F(FacadeTest, DirectCallsNeedNoBackendAndTraceNothing) {
     EXPECT_FALSE(SessionCtrl::FindProcess(0, L"explorer.exe"));
     EXPECT_EQ(SessionCtrl::GetCurrentSessionID(), 0ul);
     EXPECT_EQ(sessionctrl::CurrentBackend(), nullptr);
-    EXPECT_TRUE(TraceEntries().empty());
+    EXPECT_TRUE(LoggedTexts().empty());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The Terminal Services backend against the simulated server: connect states, texts,
 // the session list, the caller's own session, actions and the user token.
 #include "rdp_ctrl.h"
-#include "session_fixture.h"
+#include <test_support/library_fixture.h>
 
 #include <sessionctrl/IUserTokenHolder.h>
 
@@ -9,6 +9,8 @@
 
 namespace sessionctrl_test {
 namespace {
+
+using namespace test_support;
 
 winsim::SessionSpec Session(DWORD id, const std::wstring& station, const std::wstring& user,
                             const std::wstring& domain,
@@ -22,7 +24,7 @@ winsim::SessionSpec Session(DWORD id, const std::wstring& station, const std::ws
     return session;
 }
 
-class RdpTest : public SessionFixture {
+class RdpTest : public LibraryFixture {
 protected:
     sessionctrl::RDPCtrl rdp_;
     std::wstring text_ = L"stale";
@@ -180,7 +182,7 @@ TEST_F(RdpTest, InitializeProbesTheServerAndNeverFails) {
     winsim::FailCall("WTSOpenServerW", ERROR_ACCESS_DENIED);
     ASSERT_TRUE(rdp_.Initialize());
     EXPECT_TRUE(rdp_.IsInitialized());
-    EXPECT_EQ(TraceEntries(),
+    EXPECT_EQ(LoggedTexts(),
               (std::vector<std::string>{"Session control [Default],", "Session control [Default],",
                                         "WTSOpenServer error, 5 (0x5)"}));
 }

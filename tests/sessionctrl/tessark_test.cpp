@@ -1,15 +1,17 @@
 // The stand-in tessark: product switches in the 64-bit registry view, and a module's
 // directory with its final backslash.
-#include "session_fixture.h"
+#include <test_support/library_fixture.h>
 
 #include <tessark/tessark.h>
 
 namespace sessionctrl_test {
 namespace {
 
+using namespace test_support;
+
 using Provider = tessark::ThirdPartyCredentialProvider;
 
-class TessarkProductTest : public SessionFixture {};
+class TessarkProductTest : public LibraryFixture {};
 
 TEST_F(TessarkProductTest, OnlyANonzeroDwordCountsAsInstalled) {
     EXPECT_FALSE(Provider::XenAppInstalled());  // no key at all
@@ -31,7 +33,7 @@ TEST_F(TessarkProductTest, ThirtyTwoBitProcessReadsTheSixtyFourBitView) {
     EXPECT_TRUE(Provider::VMwareHorizonInstalled());
 }
 
-class TessarkDirectoryTest : public SessionFixture {};
+class TessarkDirectoryTest : public LibraryFixture {};
 
 TEST_F(TessarkDirectoryTest, DirectoryKeepsItsFinalBackslash) {
     HMODULE module = winsim::RegisterModule(L"C:\\Program Files\\Corvane\\bin\\x.dll", {});

@@ -1,6 +1,6 @@
 // The exported token holder: it owns exactly one handle at a time and renders the
 // token user's SID.
-#include "session_fixture.h"
+#include <test_support/library_fixture.h>
 
 #include <sessionctrl/IUserTokenHolder.h>
 
@@ -9,10 +9,12 @@
 namespace sessionctrl_test {
 namespace {
 
-class TokenHolderTest : public SessionFixture {
+using namespace test_support;
+
+class TokenHolderTest : public LibraryFixture {
 protected:
     void SetUp() override {
-        SessionFixture::SetUp();
+        LibraryFixture::SetUp();
         winsim::AddUser(L"bob", L"S-1-5-21-1000-2000-3000-1002");
         for (DWORD id : {1u, 2u}) {
             winsim::SessionSpec session;

@@ -1,6 +1,8 @@
 // At unload the backend outlives the logger statics: it is destroyed after them.
+#include "dll_main.h"
+#include "environment.h"
 #include "rdp_ctrl.h"
-#include "session_fixture.h"
+#include <test_support/library_fixture.h>
 
 #include <ssolog/trace.h>
 
@@ -9,6 +11,8 @@
 
 namespace sessionctrl_test {
 namespace {
+
+using namespace test_support;
 
 unsigned g_deletionsAtDetach = 0;
 
@@ -23,7 +27,7 @@ public:
     }
 };
 
-class UnloadOrderTest : public SessionFixture {};
+class UnloadOrderTest : public LibraryFixture {};
 
 void TraceDetachAndExit() {
     sessionctrl::InstallBackend(new ReportingBackend);
