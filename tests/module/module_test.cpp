@@ -1,16 +1,16 @@
 // Load, use and unload the real module. At unload the entry point takes the module's
 // logger out first, then the statics go in reverse order: the logger registry before
 // the backend, whose destructor may still trace and must neither crash nor reach a log.
-#include "trace_log.h"
+#include <test_support/machine_fixture.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
-namespace sessionctrl_test {
+namespace module_test {
 namespace {
+
+using namespace test_support;
 
 const wchar_t* const kCitrixDirectory = L"C:\\Program Files\\Citrix\\ICAService\\";
 const wchar_t* const kWfapiPath = L"C:\\Program Files\\Citrix\\ICAService\\wfapi.dll";
@@ -60,29 +60,16 @@ HMODULE RegisterFakeWfapi() {
                      {"WFEnumerateSessionsW", reinterpret_cast<void*>(&FakeEnumerateSessions)}});
 }
 
-class ModuleTest : public ::testing::Test {
+class ModuleTest : public MachineFixture {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/sessionctrl-module-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        winsim::Reset();
-        winsim::SetFileRoot(root_);
+        MachineFixture::SetUp();
         winsim::SetModuleDirectory(L"C:\\Program Files\\Corvane\\");
-        EnableLogging();
         winsim::SetCurrentSession(1);
         winsim::SessionSpec console;
         console.id = 1;
         console.user = L"alice";
         winsim::AddSession(console);
-        baseline_ = winsim::CountOutstanding();
-    }
-
-    void TearDown() override {
-        EXPECT_EQ(Describe(winsim::CountOutstanding()), Describe(baseline_));
-        EXPECT_TRUE(winsim::Misuses().empty()) << JoinMisuses();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
     }
 
     // Loads the module, asks whether session 1 is connected, unloads it.
@@ -92,9 +79,6 @@ protected:
         EXPECT_TRUE(Export<IsConnectedExport>(module, kIsConnected)(1));
         EXPECT_TRUE(FreeLibrary(module));
     }
-
-    std::string root_;
-    winsim::Outstanding baseline_;
 };
 
 TEST_F(ModuleTest, ExportsAnswerAndTraceIntoSessionLog) {
@@ -108,7 +92,7 @@ TEST_F(ModuleTest, ExportsAnswerAndTraceIntoSessionLog) {
     EXPECT_EQ(Export<GetCurrentSessionIdExport>(module, kGetCurrentSessionId)(), 1ul);
     EXPECT_TRUE(FreeLibrary(module));
 
-    EXPECT_EQ(TraceEntries(), (std::vector<std::string>{
+    EXPECT_EQ(LoggedTexts(), (std::vector<std::string>{
                                   "Initialize..., RDP", "Session control [Default],",
                                   "IsLocalSession >, local", "IsConnected >, true",
                                   "GetWinStationName2 >, Console"}));
@@ -119,11 +103,11 @@ TEST_F(ModuleTest, ExportsAnswerAndTraceIntoSessionLog) {
 
 TEST_F(ModuleTest, UnloadEndsEverythingSoAReloadStartsAfresh) {
     LoadAskAndUnload();
-    EXPECT_EQ(Describe(winsim::CountOutstanding()), Describe(baseline_));
+    EXPECT_EQ(winsim::CountOutstanding(), baseline_) << winsim::CountOutstanding().Describe();
     LoadAskAndUnload();
     // A new backend, chosen again: the old one went with the first unload.
-    EXPECT_EQ(CountTrace("Initialize..., RDP"), 2);
-    EXPECT_EQ(CountTrace("IsConnected >, true"), 2);
+    EXPECT_EQ(CountLogged("Initialize..., RDP"), 2u);
+    EXPECT_EQ(CountLogged("IsConnected >, true"), 2u);
 }
 
 TEST_F(ModuleTest, CitrixBackendGivesItsLibraryBackAfterTheLoggersAreGone) {
@@ -136,18 +120,18 @@ TEST_F(ModuleTest, CitrixBackendGivesItsLibraryBackAfterTheLoggersAreGone) {
     HMODULE module = LoadLibraryW(ModulePath().c_str());
     ASSERT_NE(module, nullptr);
     EXPECT_TRUE(Export<IsConnectedExport>(module, kIsConnected)(1));
-    ASSERT_TRUE(HasTrace("Session control [WFAPI],"));
+    ASSERT_TRUE(Logged("Session control [WFAPI],"));
     EXPECT_EQ(winsim::ModuleReferences(wfapi), 1);
-    const std::vector<std::string> beforeUnload = TraceEntries();
+    const std::vector<std::string> beforeUnload = LoggedTexts();
 
     EXPECT_TRUE(FreeLibrary(module));
     // The backend was destroyed (its library is back) ...
     EXPECT_EQ(winsim::ModuleReferences(wfapi), 0);
     // ... after the logger registry: the traces of its destructor reached no file. Had
     // it died first, they would have gone to the default logger's "kwarden.log".
-    EXPECT_EQ(TraceEntries(), beforeUnload);
+    EXPECT_EQ(LoggedTexts(), beforeUnload);
     EXPECT_FALSE(LogExists(kDefaultLog));
 }
 
 }  // namespace
-}  // namespace sessionctrl_test
+}  // namespace module_test
