@@ -89,6 +89,16 @@ TEST_F(LocalSessionDetailTest, From7SessionKeyNeedsNoRetry) {
     EXPECT_THAT(winsim::Sleeps(), IsEmpty());
 }
 
+TEST_F(LocalSessionDetailTest, Wow64ProcessFindsTheSessionKeyInThe64BitView) {
+    winsim::SetWow64(true);
+    SetVdmVersion(L"7.5.1");
+    winsim::CreateKey(HKEY_LOCAL_MACHINE, SessionKey(kOwnSession), winsim::RegView::Native);
+    sessionctrl::VMViewCtrl backend;
+    ASSERT_TRUE(backend.Initialize());
+    EXPECT_FALSE(backend.IsLocalSession());
+    EXPECT_THAT(winsim::Sleeps(), IsEmpty());
+}
+
 TEST_F(LocalSessionDetailTest, From7AsksAboutTheCallersOwnSession) {
     SetVdmVersion(L"7.5.1");
     winsim::CreateKey(HKEY_LOCAL_MACHINE, SessionKey(4));
