@@ -146,10 +146,12 @@ const std::vector<ExportCase>& Exports() {
         {"GetCurrentSessionID",
          [](std::string&) -> long { return static_cast<long>(SessionCtrl::GetCurrentSessionID()); }},
         {"FindProcess", [](std::string&) -> long { return SessionCtrl::FindProcess(0, L"EXPLORER.EXE"); }},
-        {"Release",
+        // Release, then the re-initialisation the next call makes.
+        {"Release+IsConnected",
          [](std::string&) -> long {
+             SessionCtrl::IsConnected(kOtherSession);
              SessionCtrl::Release();
-             return 1;
+             return SessionCtrl::IsConnected(kOtherSession);
          }},
         {"front functions", FrontFunctions, true},
     };
@@ -165,7 +167,7 @@ bool IsCitrix(Product product) {
 bool MayLetBadAllocPass(const std::string& exportName, Product product) {
     static const std::set<std::string> catching = {
         "GetStatus", "GetWinStationName(id)", "GetWinStationName", "GetClientAddress",
-        "IsPCoIPConnect", "GetCurrentSessionID", "FindProcess", "Release", "front functions"};
+        "IsPCoIPConnect", "GetCurrentSessionID", "FindProcess", "front functions"};
     return IsCitrix(product) && catching.count(exportName) == 0;
 }
 
