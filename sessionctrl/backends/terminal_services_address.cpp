@@ -46,6 +46,8 @@ bool GetClientAddress(ISessionCtrl& self, DWORD sessionId, std::wstring& address
             return true;
         }
         isLocal = false;
+        // Only a whole record can be read; a shorter answer carries no address.
+        if (bytes < sizeof(WTS_CLIENT_ADDRESS)) return false;
         return FormatClientAddressRecord(self, reinterpret_cast<const BYTE*>(buffer.Get()),
                                          address);
     } catch (...) {

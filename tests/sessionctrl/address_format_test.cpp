@@ -134,6 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
                     L"2001:db8:0:0:0:0:0:0", false},
         AddressCase{"FamilyZero", AddressRecord(AF_UNSPEC, {0, 0, 10, 0, 0, 1}), false, false,
                     L"", false},
+        AddressCase{"ShortRecord", std::vector<BYTE>{AF_INET, 0, 0, 0, 0, 0, 192, 0}, false,
+                    false, L"", false},
         AddressCase{"NoRecordIsLocal", std::nullopt, false, true, L"", true},
         // A failed query leaves the flag as the caller had it.
         AddressCase{"QueryFails", std::nullopt, true, false, L"", true}));
