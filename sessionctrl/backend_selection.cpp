@@ -17,7 +17,8 @@ namespace {
 // Owns the backend until the module unloads. Constructed ahead of every unprioritised
 // static (the logger registry among them), so destroyed after them: the module's load
 // and unload order. init_priority keeps that order whatever the link order, which ELF
-// and PE toolchains run in opposite directions. A backend's destructor must not trace.
+// and PE toolchains run in opposite directions. What a backend's destructor traces then
+// (the Citrix one releases its library under a trace scope) is dropped by the log.
 class BackendSlot {
 public:
     BackendSlot() = default;
@@ -40,10 +41,8 @@ bool CreateBackend() {
     case XenApp:
         ssolog::TraceResult(L"Initialize...", L"RDP(XenApp)");
         return InstallAndInitialize(new RDPCtrl);
-    case VMwareHorizon: {
-        ISessionCtrl* backend = CreateVMwareBackend();
-        return backend != nullptr && InstallAndInitialize(backend);
-    }
+    case VMwareHorizon:
+        return InstallAndInitialize(CreateVMwareBackend());
     case XenDesktop:
     case XenDesktop7:
         // The Citrix arm installs and initialises itself, with its own fallback.
