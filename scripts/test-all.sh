@@ -20,6 +20,7 @@ declare -A STEP_COMMAND=(
     [mingw32]="cmake --workflow --preset mingw32"
     [mingw64]="cmake --workflow --preset mingw64"
 )
+STEPS+=(reliability) && STEP_COMMAND[reliability]="bash scripts/reliability.sh"  # sanitizers, valgrind, fuzzing
 
 selected=("$@")
 ((${#selected[@]})) || selected=("${STEPS[@]}")
