@@ -1,17 +1,12 @@
 // The simulated clock, thread ids and critical sections.
-#include <winsim/machine.h>
-
-#include <gtest/gtest.h>
+#include "winsim_test.h"
 
 #include <atomic>
 #include <thread>
 
 namespace {
 
-class ClockTest : public ::testing::Test {
-protected:
-    void SetUp() override { winsim::Reset(); }
-};
+using ClockTest = FreshMachine;
 
 TEST_F(ClockTest, FreshMachineStartsAtTheDocumentedLocalTime) {
     SYSTEMTIME now{};
@@ -64,10 +59,7 @@ TEST_F(ClockTest, SettingTimeMovesLocalTimeAcrossMonthsAndBack) {
     EXPECT_EQ(now.wDayOfWeek, 4);  // a Thursday
 }
 
-class ThreadTest : public ::testing::Test {
-protected:
-    void SetUp() override { winsim::Reset(); }
-};
+using ThreadTest = FreshMachine;
 
 TEST_F(ThreadTest, ThreadIdsAreSmallAndGivenInOrderOfFirstUse) {
     EXPECT_EQ(GetCurrentThreadId(), 5120u);
@@ -83,15 +75,15 @@ TEST_F(ThreadTest, ThreadIdsAreSmallAndGivenInOrderOfFirstUse) {
     EXPECT_EQ(session, 1u);
 }
 
-class CriticalSectionTest : public ::testing::Test {
+class CriticalSectionTest : public LeakCheckedMachine {
 protected:
     void SetUp() override {
-        winsim::Reset();
+        LeakCheckedMachine::SetUp();
         InitializeCriticalSection(&section_);
     }
     void TearDown() override {
         DeleteCriticalSection(&section_);
-        EXPECT_EQ(winsim::CountOutstanding(), winsim::Outstanding{});
+        LeakCheckedMachine::TearDown();
     }
     CRITICAL_SECTION section_{};
 };

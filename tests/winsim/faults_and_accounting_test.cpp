@@ -1,16 +1,12 @@
 // Fault injection, the call log and the accounting that catches leaks and misuse.
-#include <winsim/machine.h>
-
-#include <gtest/gtest.h>
-
-#include "session_builder.h"
+#include "winsim_test.h"
 
 namespace {
 
-class FaultTest : public ::testing::Test {
+class FaultTest : public FreshMachine {
 protected:
     void SetUp() override {
-        winsim::Reset();
+        FreshMachine::SetUp();
         winsim::AddSession(MakeSession(1, L"Console", L"alice", L"CORP"));
     }
     static bool QueryUser() {
@@ -66,6 +62,17 @@ TEST_F(FaultTest, CallLogListsCallsInOrderSinceReset) {
               (std::vector<std::string>{"LockWorkStation", "WTSQuerySessionInformationW", "WTSFreeMemory"}));
     winsim::Reset();
     EXPECT_TRUE(winsim::CallLog().empty());
+}
+
+// A long run cannot grow the log without end; the counts go on past the limit.
+TEST_F(FaultTest, CallLogStopsAtItsLimitWhileCountsGoOn) {
+    for (std::size_t i = 0; i <= winsim::kCallLogLimit; ++i) timeGetTime();
+    LockWorkStation();
+    const auto log = winsim::CallLog();
+    EXPECT_EQ(log.size(), winsim::kCallLogLimit);
+    EXPECT_EQ(log.back(), "timeGetTime");
+    EXPECT_EQ(winsim::CallCount("timeGetTime"), winsim::kCallLogLimit + 1);
+    EXPECT_EQ(winsim::CallCount("LockWorkStation"), 1u);
 }
 
 class AccountingTest : public FaultTest {};

@@ -1,21 +1,17 @@
 // Files: CRT text mode, the sharing rule behind the log's size check, directories.
-#include <winsim/machine.h>
-
-#include <gtest/gtest.h>
+#include "winsim_test.h"
 
 #include <fstream>
 #include <iterator>
 
 namespace {
 
-class FilesTest : public ::testing::Test {
+class FilesTest : public LeakCheckedMachine {
 protected:
     void SetUp() override {
-        winsim::Reset();
+        LeakCheckedMachine::SetUp();
         ASSERT_EQ(SHCreateDirectoryExW(nullptr, L"C:\\Logs\\DebugSSO", nullptr), ERROR_SUCCESS);
     }
-    void TearDown() override { EXPECT_EQ(winsim::CountOutstanding(), winsim::Outstanding{}); }
-
     static std::string HostBytes(const std::wstring& path) {
         std::ifstream in(winsim::HostPath(path), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -68,10 +64,12 @@ TEST_F(FilesTest, ReadOnlyShareOpenFailsWhileAWriterHoldsTheFile) {
     CloseHandle(reader);
 }
 
-TEST_F(FilesTest, SizeCheckOfMissingFileIsNotFound) {
+TEST_F(FilesTest, MissingFileOrDirectoryIsNotFound) {
     EXPECT_EQ(OpenForSizeCheck(L"C:\\Logs\\DebugSSO\\none.log"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(OpenForSizeCheck(L"C:\\Nowhere\\none.log"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(_wfsopen(L"C:\\Missing\\x.log", L"a", _SH_DENYNO), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
@@ -103,11 +101,6 @@ TEST_F(FilesTest, CreateDirectoryMakesParentsAndReportsExistingOrBadPaths) {
     ASSERT_NE(file, nullptr);
     std::fclose(file);
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, L"D:\\a\\file\\below", nullptr), ERROR_PATH_NOT_FOUND);
-}
-
-TEST_F(FilesTest, OpenInMissingDirectoryFails) {
-    EXPECT_EQ(_wfsopen(L"C:\\Missing\\x.log", L"a", _SH_DENYNO), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(FilesTest, SystemDirectoryReportsLengthOrRequiredSize) {

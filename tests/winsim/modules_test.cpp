@@ -1,18 +1,12 @@
 // Modules: simulated export tables, reference counts, and a real shared object
 // loaded like a DLL with DllMain attach and detach.
-#include <winsim/machine.h>
-
-#include <gtest/gtest.h>
+#include "winsim_test.h"
 
 namespace {
 
 int FakeExport() { return 7; }
 
-class ModulesTest : public ::testing::Test {
-protected:
-    void SetUp() override { winsim::Reset(); }
-    void TearDown() override { EXPECT_EQ(winsim::CountOutstanding(), winsim::Outstanding{}); }
-};
+using ModulesTest = LeakCheckedMachine;
 
 const wchar_t kWfapi[] = L"C:\\Program Files (x86)\\Citrix\\ICA Client\\wfapi.dll";
 

@@ -1,17 +1,12 @@
 // Registry semantics the library's readers depend on: sizes, MORE_DATA, views, HKCU.
-#include <winsim/machine.h>
-
-#include <gtest/gtest.h>
-
-#include "session_builder.h"
+#include "winsim_test.h"
 
 namespace {
 
 const wchar_t kKey[] = L"SOFTWARE\\Corvane Systems K.K.\\Corvane Keywarden\\SSOLog";
 
-class RegistryTest : public ::testing::Test {
+class RegistryTest : public FreshMachine {
 protected:
-    void SetUp() override { winsim::Reset(); }
     void TearDown() override { EXPECT_EQ(winsim::CountOutstanding().keys, 0); }
 
     // Opens kKey below HKLM with `access`; ASSERTs success.

@@ -1,24 +1,18 @@
 // Terminal Services: the shapes and sizes of the buffers, errors and recorded actions.
-#include <winsim/machine.h>
-
-#include <gtest/gtest.h>
-
-#include "session_builder.h"
+#include "winsim_test.h"
 
 namespace {
 
-class TerminalServicesTest : public ::testing::Test {
+class TerminalServicesTest : public LeakCheckedMachine {
 protected:
     void SetUp() override {
-        winsim::Reset();
+        LeakCheckedMachine::SetUp();
         winsim::SessionSpec console = MakeSession(1, L"Console", L"alice", L"CORP", WTSActive);
         winsim::SessionSpec remote = MakeSession(5, L"RDP-Tcp#3", L"bob", L"CORP", WTSDisconnected);
         remote.clientAddress = winsim::IPv4(192, 0, 2, 10);
         winsim::AddSession(console);
         winsim::AddSession(remote);
     }
-    void TearDown() override { EXPECT_EQ(winsim::CountOutstanding(), winsim::Outstanding{}); }
-
     // Queries one class; the buffer is freed on return and its bytes kept.
     static bool Query(DWORD session, WTS_INFO_CLASS infoClass, std::vector<BYTE>& bytes, bool& nullBuffer) {
         LPWSTR buffer = nullptr;

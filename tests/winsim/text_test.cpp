@@ -1,16 +1,12 @@
 // Text: UTF-8 conversions with Win32 counting, wsprintfW formats, CRT helpers.
-#include <winsim/machine.h>
-
-#include <gtest/gtest.h>
+#include "winsim_test.h"
 
 #include <string>
 
 namespace {
 
-class Utf8Test : public ::testing::Test {
+class Utf8Test : public FreshMachine {
 protected:
-    void SetUp() override { winsim::Reset(); }
-
     static std::string ToUtf8(const std::wstring& text) {
         const int needed = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
                                                nullptr, nullptr);
@@ -83,10 +79,7 @@ void PrintTo(const FormatCase& c, std::ostream* out) {
     *out << '"' << std::string(c.format, c.format + std::wcslen(c.format)) << "\" with " << c.value;
 }
 
-class WsprintfTest : public ::testing::TestWithParam<FormatCase> {
-protected:
-    void SetUp() override { winsim::Reset(); }
-};
+class WsprintfTest : public FreshMachine, public ::testing::WithParamInterface<FormatCase> {};
 
 TEST_P(WsprintfTest, FormatsLikeWindows) {
     wchar_t buffer[64] = {};
@@ -105,8 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{L"%hd|%hu", 65535, L"-1|65535"},
                       FormatCase{L"<< out - %d [msec]", 12, L"<< out - 12 [msec]"}));
 
-TEST(WsprintfTextTest, WideStringsAndTheWindowsOutputCap) {
-    winsim::Reset();
+using WsprintfTextTest = FreshMachine;
+
+TEST_F(WsprintfTextTest, WideStringsAndTheWindowsOutputCap) {
     wchar_t buffer[2048];
     EXPECT_EQ(wsprintfW(buffer, L"[%s|%-4s|%3s]", L"ab", L"c", L"d"), 13);
     EXPECT_STREQ(buffer, L"[ab|c   |  d]");
@@ -115,8 +109,9 @@ TEST(WsprintfTextTest, WideStringsAndTheWindowsOutputCap) {
     EXPECT_EQ(std::wcslen(buffer), 1023u);
 }
 
-TEST(CrtTextTest, SprintfSFormatsAndFlagsOverflow) {
-    winsim::Reset();
+using CrtTextTest = FreshMachine;
+
+TEST_F(CrtTextTest, SprintfSFormatsAndFlagsOverflow) {
     char header[256];
     EXPECT_EQ(sprintf_s(header, sizeof header, "SID:%06d, PID:%06d", 2, 12345678), 24);
     EXPECT_STREQ(header, "SID:000002, PID:12345678");
@@ -126,8 +121,7 @@ TEST(CrtTextTest, SprintfSFormatsAndFlagsOverflow) {
     EXPECT_EQ(winsim::Misuses().size(), 1u);
 }
 
-TEST(CrtTextTest, WtoiAndCaseInsensitiveCompare) {
-    winsim::Reset();
+TEST_F(CrtTextTest, WtoiAndCaseInsensitiveCompare) {
     EXPECT_EQ(_wtoi(L"  -42abc"), -42);
     EXPECT_EQ(_wtoi(L"+7"), 7);
     EXPECT_EQ(_wtoi(L"x7"), 0);

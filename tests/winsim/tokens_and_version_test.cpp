@@ -1,21 +1,16 @@
 // User tokens with their SIDs, launching as a user, and the version test.
-#include <winsim/machine.h>
-
-#include <gtest/gtest.h>
-
-#include "session_builder.h"
+#include "winsim_test.h"
 
 namespace {
 
-class TokenTest : public ::testing::Test {
+class TokenTest : public LeakCheckedMachine {
 protected:
     void SetUp() override {
-        winsim::Reset();
+        LeakCheckedMachine::SetUp();
         winsim::AddUser(L"bob", L"S-1-5-21-3623811015-3361044348-30300820-1013");
         winsim::AddSession(MakeSession(5, L"RDP-Tcp#3", L"bob", L"CORP"));
         winsim::AddSession(MakeSession(0, L"Services", L"", L""));
     }
-    void TearDown() override { EXPECT_EQ(winsim::CountOutstanding(), winsim::Outstanding{}); }
 };
 
 TEST_F(TokenTest, SessionWithoutUserHasNoToken) {
@@ -90,60 +85,53 @@ TEST_F(TokenTest, ClosingAnUnknownHandleFailsAndIsMisuse) {
     EXPECT_EQ(winsim::Misuses().size(), 1u);
 }
 
-// VerifyVersionInfoW as IsWindows10OrGreater asks it, against several machines.
+// VerifyVersionInfoW as the library asks it (major, minor and service pack, each at
+// least), against several machines.
 struct VersionCase {
     DWORD major, minor;
     WORD servicePack;
-    bool tenOrGreater;
+    DWORD wantedMajor, wantedMinor;
+    bool met;
 };
 
 void PrintTo(const VersionCase& c, std::ostream* out) {
-    *out << "Windows " << c.major << '.' << c.minor << " SP" << c.servicePack;
+    *out << "Windows " << c.major << '.' << c.minor << " SP" << c.servicePack << " >= " << c.wantedMajor << '.'
+         << c.wantedMinor;
 }
 
-class VersionTest : public ::testing::TestWithParam<VersionCase> {
-protected:
-    void SetUp() override { winsim::Reset(); }
-};
+class VersionTest : public FreshMachine, public ::testing::WithParamInterface<VersionCase> {};
 
 TEST_P(VersionTest, GreaterEqualComparesMajorMinorServicePackInOrder) {
-    winsim::SetWindowsVersion(GetParam().major, GetParam().minor, GetParam().servicePack);
+    const VersionCase& c = GetParam();
+    winsim::SetWindowsVersion(c.major, c.minor, c.servicePack);
     OSVERSIONINFOEXW wanted{};
     wanted.dwOSVersionInfoSize = sizeof wanted;
-    wanted.dwMajorVersion = 10;
+    wanted.dwMajorVersion = c.wantedMajor;
+    wanted.dwMinorVersion = c.wantedMinor;
     const ULONGLONG mask = VerSetConditionMask(
         VerSetConditionMask(VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL), VER_MINORVERSION,
                             VER_GREATER_EQUAL),
         VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    SetLastError(0);
     EXPECT_EQ(VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask) != FALSE,
-              GetParam().tenOrGreater);
+              c.met);
+    if (!c.met) {
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OLD_WIN_VERSION));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, VersionTest,
-                         ::testing::Values(VersionCase{10, 0, 0, true}, VersionCase{11, 0, 0, true},
-                                           VersionCase{6, 3, 0, false}, VersionCase{6, 1, 1, false},
-                                           VersionCase{10, 1, 0, true}));
+                         ::testing::Values(VersionCase{10, 0, 0, 10, 0, true}, VersionCase{11, 0, 0, 10, 0, true},
+                                           VersionCase{6, 3, 0, 10, 0, false}, VersionCase{6, 1, 1, 10, 0, false},
+                                           VersionCase{10, 1, 0, 10, 0, true},
+                                           // Minor decides when the majors are equal.
+                                           VersionCase{6, 1, 0, 6, 2, false}, VersionCase{6, 1, 0, 6, 1, true}));
 
 TEST(VersionMaskTest, ConditionBitsSitThreeBitsPerField) {
     EXPECT_EQ(VerSetConditionMask(0, VER_MINORVERSION, VER_GREATER_EQUAL), 0x3ull);
     EXPECT_EQ(VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL), 0x3ull << 3);
     EXPECT_EQ(VerSetConditionMask(0, VER_SERVICEPACKMAJOR, VER_EQUAL), 0x1ull << 15);
     EXPECT_EQ(VerSetConditionMask(0x3, VER_MAJORVERSION, VER_LESS), 0x3ull | (0x4ull << 3));
-}
-
-TEST(VersionMaskTest, MinorVersionDecidesWhenMajorIsEqual) {
-    winsim::Reset();
-    winsim::SetWindowsVersion(6, 1, 0);
-    OSVERSIONINFOEXW wanted{};
-    wanted.dwOSVersionInfoSize = sizeof wanted;
-    wanted.dwMajorVersion = 6;
-    wanted.dwMinorVersion = 2;
-    const ULONGLONG mask = VerSetConditionMask(VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL),
-                                               VER_MINORVERSION, VER_GREATER_EQUAL);
-    EXPECT_FALSE(VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION, mask));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OLD_WIN_VERSION));
-    wanted.dwMinorVersion = 1;
-    EXPECT_TRUE(VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION, mask));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cwctype>
 #include <sstream>
+#include <string_view>
 
 #include <unistd.h>
 
@@ -34,9 +35,12 @@ Machine& State() { return MachineObject(); }
 std::optional<DWORD> Enter(const char* function) {
     Guard guard = Lock();
     Machine& m = State();
-    m.callLog.emplace_back(function);
-    ++m.callCounts[function];
-    auto fault = m.faults.find(function);
+    if (m.callLog.size() < kCallLogLimit) m.callLog.push_back(function);
+    // Found by string_view: only a function's first call builds a key.
+    auto count = m.callCounts.find(std::string_view(function));
+    if (count == m.callCounts.end()) count = m.callCounts.emplace(function, 0).first;
+    ++count->second;
+    auto fault = m.faults.find(std::string_view(function));
     if (fault == m.faults.end()) return std::nullopt;
     if (fault->second.nth == 0) return fault->second.error;
     if (++fault->second.seen != fault->second.nth) return std::nullopt;
@@ -123,7 +127,8 @@ unsigned CallCount(const std::string& function) {
 
 std::vector<std::string> CallLog() {
     Guard guard = Lock();
-    return State().callLog;
+    const auto& log = State().callLog;
+    return std::vector<std::string>(log.begin(), log.end());
 }
 
 std::vector<std::string> Misuses() {

@@ -4,6 +4,8 @@
 
 #include <winsim/machine.h>
 
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -138,9 +140,12 @@ struct Machine {
     std::vector<Launch> launches;
     std::vector<Wait> waits;
     std::vector<std::string> misuses;
-    std::vector<std::string> callLog;
-    std::map<std::string, unsigned> callCounts;
-    std::map<std::string, Fault> faults;
+    // Names are the string literals Enter is called with: no copy per call. The log keeps
+    // the first kCallLogLimit calls since Reset so a long run cannot grow it without end;
+    // the counts go on.
+    std::vector<const char*> callLog;
+    std::map<std::string, unsigned, std::less<>> callCounts;
+    std::map<std::string, Fault, std::less<>> faults;
 };
 
 // The machine lock is re-entrant so helpers can call each other freely.
@@ -149,7 +154,7 @@ Guard Lock();
 Machine& State();  // caller holds Lock()
 
 // Logs the call, counts it and consults the faults; the error to fail with, if any.
-// Takes the machine lock itself.
+// `function` must be a string literal (the log keeps the pointer). Takes the machine lock.
 std::optional<DWORD> Enter(const char* function);
 
 // Helpers for the usual shapes of failure: set the last error and return `result`.

@@ -6,6 +6,7 @@
 #include <winsim/win32_api.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -168,7 +169,9 @@ WINSIM_API std::vector<Wait> Waits();
 WINSIM_API void FailCall(const std::string& function, DWORD error, unsigned nth = 0);
 WINSIM_API void ClearFaults();
 WINSIM_API unsigned CallCount(const std::string& function);
-WINSIM_API std::vector<std::string> CallLog();  // names of simulated calls since Reset
+// Names of simulated calls since Reset, the first kCallLogLimit of them (CallCount goes on).
+inline constexpr std::size_t kCallLogLimit = std::size_t{1} << 20;
+WINSIM_API std::vector<std::string> CallLog();
 
 // ---- accounting -----------------------------------------------------------------------
 struct WINSIM_API Outstanding {
