@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace ssolog_test {
@@ -126,25 +127,27 @@ INSTANTIATE_TEST_SUITE_P(Limits, RotationLimitTest,
                          ::testing::Values(std::make_pair(0, true), std::make_pair(-1, true),
                                            std::make_pair(1, false)));
 
-// A zero limit is no limit of zero bytes: a file one byte short of 10 MiB stays.
-TEST_F(RotationTest, ZeroLimitKeepsTheDefault) {
-    WriteBytes(LogPath(), std::string(10485760 - LineBytes() - 2, 'a') + "\n");
+// The default limit is 10 MiB, and a zero limit means that default, not zero bytes:
+// whether zero is set, how far short of 10 MiB the file is after the write, whether it moves.
+class DefaultLimitTest : public RotationTest,
+                         public ::testing::WithParamInterface<std::tuple<bool, size_t, bool>> {};
+
+TEST_P(DefaultLimitTest, FileMovesAtTenMebibytes) {
+    const auto [zeroSet, shortBy, moves] = GetParam();
+    WriteBytes(LogPath(), std::string(10485760 - LineBytes() - 1 - shortBy, 'a') + "\n");
     SwitchOn();
-    SetSizeLimit(0);
+    if (zeroSet) SetSizeLimit(0);
     ssolog::DebugLog log(L"session.log");
     log.WriteLine(L"x", nullptr);
-    EXPECT_FALSE(Exists(BackupPath()));
-    EXPECT_EQ(ReadBytes(LogPath()).size(), 10485759u);
+    EXPECT_EQ(Exists(BackupPath()), moves);
+    EXPECT_EQ(Exists(LogPath()), !moves);
+    EXPECT_EQ(ReadBytes(moves ? BackupPath() : LogPath()).size(), 10485760u - shortBy);
 }
 
-TEST_F(RotationTest, DefaultLimitIsTenMebibytes) {
-    WriteBytes(LogPath(), std::string(10485760 - LineBytes() - 1, 'a') + "\n");
-    SwitchOn();
-    ssolog::DebugLog log(L"session.log");
-    log.WriteLine(L"x", nullptr);
-    EXPECT_TRUE(Exists(BackupPath()));
-    EXPECT_FALSE(Exists(LogPath()));
-}
+INSTANTIATE_TEST_SUITE_P(Limits, DefaultLimitTest,
+                         ::testing::Values(std::make_tuple(false, size_t{0}, true),
+                                           std::make_tuple(true, size_t{1}, false),
+                                           std::make_tuple(true, size_t{0}, true)));
 
 TEST_F(RotationTest, OneBackupGenerationIsReplaced) {
     WriteBytes(BackupPath(), "older backup\r\n");
