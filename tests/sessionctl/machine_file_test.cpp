@@ -1,5 +1,5 @@
 // Machine descriptions: strict JSON, every field checked, every fault named by file and line.
-#include "input_error.h"
+#include "expect_input_error.h"
 #include "json.h"
 #include "machine_model.h"
 
@@ -21,16 +21,8 @@ struct BadMachine {
 class MachineFileBadInput : public ::testing::TestWithParam<BadMachine> {};
 
 TEST_P(MachineFileBadInput, OneMessageWithFileAndLine) {
-    try {
-        ParseMachine(GetParam().json, "m.json");
-        FAIL() << "accepted: " << GetParam().json;
-    } catch (const InputError& error) {
-        EXPECT_EQ(error.File(), "m.json");
-        EXPECT_EQ(error.Line(), GetParam().line) << error.what();
-        EXPECT_EQ(std::string(error.what()).rfind("m.json:" + std::to_string(GetParam().line) + ": ", 0), 0u)
-            << error.what();
-        EXPECT_NE(std::string(error.what()).find(GetParam().message), std::string::npos) << error.what();
-    }
+    sessionctl_test::ExpectInputError([this] { ParseMachine(GetParam().json, "m.json"); }, "m.json", GetParam().line,
+                                      GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,5 +1,5 @@
 // The .reg reader on the shapes regedit and `reg export` really write.
-#include "input_error.h"
+#include "expect_input_error.h"
 #include "reg_file.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +29,7 @@ protected:
 
 struct ValueCase {
     const char* line;
+    const wchar_t* name;
     uint32_t type;
     Bytes data;
 };
@@ -38,6 +39,7 @@ class RegValueTypes : public RegFileParsing, public ::testing::WithParamInterfac
 TEST_P(RegValueTypes, DataAsWindowsStoresIt) {
     RegOperation op = OnlyValue(GetParam().line);
     EXPECT_EQ(op.kind, Kind::SetValue);
+    EXPECT_EQ(op.name, GetParam().name);
     EXPECT_EQ(op.type, GetParam().type);
     EXPECT_EQ(op.data, GetParam().data);
 }
@@ -45,19 +47,16 @@ TEST_P(RegValueTypes, DataAsWindowsStoresIt) {
 INSTANTIATE_TEST_SUITE_P(
     EveryType, RegValueTypes,
     ::testing::Values(
-        ValueCase{"\"Name\"=\"ab\"", 1, {'a', 0, 'b', 0, 0, 0}},
-        ValueCase{"\"OutputLog\"=dword:0000001f", 4, {0x1f, 0, 0, 0}},
-        ValueCase{"\"Size\"=dword:A00000", 4, {0, 0, 0xA0, 0}},
-        ValueCase{"\"Blob\"=hex:de,ad,BE,ef", 3, {0xde, 0xad, 0xbe, 0xef}},
-        ValueCase{"\"Empty\"=hex:", 3, {}},
-        ValueCase{"\"Path\"=hex(2):25,00,54,00,00,00", 2, {0x25, 0, 0x54, 0, 0, 0}},
-        ValueCase{"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00", 7, {0x61, 0, 0, 0, 0x62, 0, 0, 0, 0, 0}},
-        ValueCase{"\"Big\"=hex(b):01,00,00,00,00,00,00,80", 11, {1, 0, 0, 0, 0, 0, 0, 0x80}},
-        ValueCase{"@=\"default\"", 1, {'d', 0, 'e', 0, 'f', 0, 'a', 0, 'u', 0, 'l', 0, 't', 0, 0, 0}}));
-
-TEST_F(RegFileParsing, DefaultValueHasAnEmptyName) {
-    EXPECT_EQ(OnlyValue("@=\"x\"").name, L"");
-}
+        ValueCase{"\"Name\"=\"ab\"", L"Name", 1, {'a', 0, 'b', 0, 0, 0}},
+        ValueCase{"\"OutputLog\"=dword:0000001f", L"OutputLog", 4, {0x1f, 0, 0, 0}},
+        ValueCase{"\"Size\"=dword:A00000", L"Size", 4, {0, 0, 0xA0, 0}},
+        ValueCase{"\"Blob\"=hex:de,ad,BE,ef", L"Blob", 3, {0xde, 0xad, 0xbe, 0xef}},
+        ValueCase{"\"Empty\"=hex:", L"Empty", 3, {}},
+        ValueCase{"\"Path\"=hex(2):25,00,54,00,00,00", L"Path", 2, {0x25, 0, 0x54, 0, 0, 0}},
+        ValueCase{"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00", L"List", 7, {0x61, 0, 0, 0, 0x62, 0, 0, 0, 0, 0}},
+        ValueCase{"\"Big\"=hex(b):01,00,00,00,00,00,00,80", L"Big", 11, {1, 0, 0, 0, 0, 0, 0, 0x80}},
+        // The default value has an empty name.
+        ValueCase{"@=\"default\"", L"", 1, {'d', 0, 'e', 0, 'f', 0, 'a', 0, 'u', 0, 'l', 0, 't', 0, 0, 0}}));
 
 TEST_F(RegFileParsing, HexDataContinuesOverBackslashEndedLines) {
     RegOperation op = OnlyValue(
@@ -145,15 +144,7 @@ struct BadCase {
 class RegFileBadInput : public RegFileParsing, public ::testing::WithParamInterface<BadCase> {};
 
 TEST_P(RegFileBadInput, NamesFileAndLine) {
-    try {
-        Parse(GetParam().body);
-        FAIL() << "accepted: " << GetParam().body;
-    } catch (const InputError& error) {
-        EXPECT_EQ(error.File(), "x.reg");
-        EXPECT_EQ(error.Line(), GetParam().line);
-        EXPECT_NE(std::string(error.what()).find("x.reg:" + std::to_string(GetParam().line) + ": "), std::string::npos);
-        EXPECT_NE(std::string(error.what()).find(GetParam().message), std::string::npos) << error.what();
-    }
+    sessionctl_test::ExpectInputError([this] { Parse(GetParam().body); }, "x.reg", GetParam().line, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -172,13 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"[-HKEY_LOCAL_MACHINE\\S]\r\n\"x\"=\"y\"\r\n", 4, "deleted key"}));
 
 TEST(RegFileHeader, MissingHeaderIsReportedOnItsLine) {
-    try {
-        ParseRegFile("\r\n[HKEY_LOCAL_MACHINE\\S]\r\n", "no-header.reg");
-        FAIL();
-    } catch (const InputError& error) {
-        EXPECT_EQ(error.Line(), 2);
-        EXPECT_NE(std::string(error.what()).find("not a registry file"), std::string::npos);
-    }
+    sessionctl_test::ExpectInputError([] { ParseRegFile("\r\n[HKEY_LOCAL_MACHINE\\S]\r\n", "no-header.reg"); },
+                                      "no-header.reg", 2, "not a registry file");
 }
 
 }  // namespace
