@@ -8,11 +8,15 @@ namespace test_support {
 void LibraryFixture::SetUp() {
     MachineFixture::SetUp();
     if (HasFatalFailure()) return;
-    library_ = winsim::RegisterModule(std::wstring(kLibraryDirectory) + L"HalcyonSessionCtrl.dll",
-                                      winsim::Exports{});
+    library_ = LibraryModule();
     ASSERT_EQ(DllMain(library_, DLL_PROCESS_ATTACH, nullptr), TRUE);
     ASSERT_EQ(sessionctrl::ModuleInstance(), library_);
     attached_ = winsim::CountOutstanding();
+}
+
+HMODULE LibraryFixture::LibraryModule() {
+    static HINSTANCE__ instance{};
+    return &instance;
 }
 
 void LibraryFixture::TearDown() {

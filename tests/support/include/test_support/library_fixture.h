@@ -1,5 +1,4 @@
-// The machine of MachineFixture with the library attached as a module found under
-// kLibraryDirectory. Whatever a test takes must be back both before the detach and,
+// The machine of MachineFixture with the library attached. Whatever a test takes must be back both before the detach and,
 // counted from before the attach, after it.
 #pragma once
 
@@ -13,6 +12,9 @@ class LibraryFixture : public MachineFixture {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // The instance the library is attached as: by default one the machine does not know;
+    // a group that needs its module directory registers a module instead.
+    virtual HMODULE LibraryModule();
 
 private:
     HMODULE library_ = nullptr;
