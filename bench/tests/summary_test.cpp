@@ -6,14 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
 
 namespace bench {
 namespace {
 
 struct MedianCase {
+    const char* name;
     std::vector<double> values;
     double median;
 };
+
+void PrintTo(const MedianCase& c, std::ostream* out) { *out << c.name; }
 
 class MedianTest : public testing::TestWithParam<MedianCase> {};
 
@@ -21,11 +25,16 @@ TEST_P(MedianTest, TakesTheMiddleOrTheMeanOfTheTwoMiddles) {
     EXPECT_DOUBLE_EQ(Median(GetParam().values), GetParam().median);
 }
 
+// Named cases: the default name would print the object's bytes, heap addresses included,
+// and so change from run to run.
 INSTANTIATE_TEST_SUITE_P(Cases, MedianTest,
-                         testing::Values(MedianCase{{}, 0}, MedianCase{{3}, 3},
-                                         MedianCase{{5, 1, 3}, 3},
-                                         MedianCase{{4, 1, 3, 2}, 2.5},
-                                         MedianCase{{9, 9, 1}, 9}));
+                         testing::Values(MedianCase{"Empty", {}, 0}, MedianCase{"One", {3}, 3},
+                                         MedianCase{"OddCount", {5, 1, 3}, 3},
+                                         MedianCase{"EvenCount", {4, 1, 3, 2}, 2.5},
+                                         MedianCase{"Repeated", {9, 9, 1}, 9}),
+                         [](const testing::TestParamInfo<MedianCase>& c) {
+                             return std::string(c.param.name);
+                         });
 
 Sample Measured(double ours, double floor, double goal = 0, double items = 0) {
     return Sample{ours, floor, floor > 0 ? ours / floor : 0, items, goal};
