@@ -96,7 +96,7 @@ TEST_P(WfapiLocationTest, LoadsFromTheDirectoryNamedOrTracesRegistryNotFound) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Location, WfapiLocationTest, testing::ValuesIn(kLocationCases),
-                         CaseName<LocationCase>);
+                         RowName());
 
 }  // namespace
 }  // namespace citrix_test

@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "WFLogoffSession", true, TRUE},
         CommandCase{"LogoffNotWaitingFails", &sessionctrl::WFAPIDll::IWFLogoffSession,
                     "WFLogoffSession", false, FALSE}),
-    CaseName<CommandCase>);
+    RowName());
 
 TEST_F(WfapiWrapperTest, EveryCallIsMadeUnderTheLoadersLock) {
     fake_wfapi::AnswerQuery(1, WTSConnectState, fake_wfapi::ConnectState(WTSActive));

@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DisconnectCase{"XenDesktopRefused", L"XenDesktop", 1, true, FALSE},
                     DisconnectCase{"XenDesktop7FromUserSession", L"XenDesktop7", 1, true, TRUE},
                     DisconnectCase{"XenDesktop7Refused", L"XenDesktop7", 2, false, FALSE}),
-    CaseName<DisconnectCase>);
+    RowName());
 
 TEST_F(XenDesktopCommandTest, ForcedDisconnectIsTheTerminalServicesOneEvenOnXenDesktop7) {
     RunAsServiceOnXenDesktop7();

@@ -93,7 +93,7 @@ TEST_P(XenDesktopLocalSessionTest, AnswersFromTheRemoteMetricAndCitrix) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Session, XenDesktopLocalSessionTest, testing::ValuesIn(kLocalCases),
-                         CaseName<LocalCase>);
+                         RowName());
 
 using XenDesktopUnloadedLocalSessionTest = XenDesktopFixture;
 

@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"Failed", fake_wfapi::Failure(ERROR_ACCESS_DENIED), false, 77},
         StatusCase{"FailedWithBlock", fake_wfapi::Failure(ERROR_ACCESS_DENIED, true), false,
                    77}),
-    CaseName<StatusCase>);
+    RowName());
 
 // ---- GetWinStationName ----------------------------------------------------------------
 
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                     false, L"", true},
         AddressCase{"FailedKeepsTheClearedFlag", fake_wfapi::Failure(ERROR_ACCESS_DENIED), false,
                     false, L"", false}),
-    CaseName<AddressCase>);
+    RowName());
 
 // Formats through the virtual table; this one fails the way an allocation would.
 class ThrowingFormatCtrl : public sessionctrl::XenDesktopCtrl {
