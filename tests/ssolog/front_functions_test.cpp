@@ -6,7 +6,8 @@
 #include <climits>
 #include <functional>
 #include <stdexcept>
-#include <tuple>
+#include <ostream>
+#include <string>
 
 namespace ssolog_test {
 namespace {
@@ -66,7 +67,13 @@ TEST_F(FrontFunctionTest, UnknownModuleHandleFallsBackToTheDefaultLogger) {
 }
 
 // name, call, text part written (empty: nothing written)
-using FrontCall = std::tuple<const char*, std::function<void()>, const char*>;
+struct FrontCall {
+    const char* name;
+    std::function<void()> call;
+    const char* written;
+};
+
+void PrintTo(const FrontCall& c, std::ostream* out) { *out << c.name; }
 
 const FrontCall kFrontCalls[] = {
     {"TraceMessage", [] { ssolog::TraceMessage(L"m"); }, "m,"},
@@ -85,12 +92,12 @@ protected:
         FrontFunctionTest::SetUp();
         ssolog::RegisterModuleLogger();
     }
-    static void Call() { std::get<1>(GetParam())(); }
+    static void Call() { GetParam().call(); }
 };
 
 TEST_P(FrontCallTest, WritesToTheModuleLog) {
     Call();
-    const std::string expected = std::get<2>(GetParam());
+    const std::string expected = GetParam().written;
     if (expected.empty()) {
         EXPECT_FALSE(Exists(InLogDir(L"session.log")));
     } else {
@@ -123,7 +130,7 @@ TEST_P(FrontCallTest, TakesAndGivesBackOneModuleReferencePerRegistryVisit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, FrontCallTest, ::testing::ValuesIn(kFrontCalls),
-    [](const ::testing::TestParamInfo<FrontCall>& c) { return std::get<0>(c.param); });
+    [](const ::testing::TestParamInfo<FrontCall>& c) { return std::string(c.param.name); });
 
 using NumberCase = std::pair<int, const char*>;
 
