@@ -35,19 +35,15 @@ TEST_F(TessarkProductTest, ThirtyTwoBitProcessReadsTheSixtyFourBitView) {
 
 class TessarkDirectoryTest : public LibraryFixture {};
 
-TEST_F(TessarkDirectoryTest, DirectoryKeepsItsFinalBackslash) {
-    HMODULE module = winsim::RegisterModule(L"C:\\Program Files\\Corvane\\bin\\x.dll", {});
-    std::wstring directory;
-    ASSERT_TRUE(tessark::ModuleInfoCtrl::GetDirectory(module, directory));
-    EXPECT_EQ(directory, L"C:\\Program Files\\Corvane\\bin\\");
-}
-
-TEST_F(TessarkDirectoryTest, PathLongerThanMaxPathIsReadWhole) {
-    const std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\";
-    HMODULE module = winsim::RegisterModule(deep + L"x.dll", {});
-    std::wstring directory;
-    ASSERT_TRUE(tessark::ModuleInfoCtrl::GetDirectory(module, directory));
-    EXPECT_EQ(directory, deep);
+TEST_F(TessarkDirectoryTest, DirectoryKeepsItsFinalBackslashAndIsReadWholePastMaxPath) {
+    for (const std::wstring& path :
+         {std::wstring(L"C:\\Program Files\\Corvane\\bin\\"),
+          L"C:\\" + std::wstring(300, L'd') + L"\\"}) {
+        HMODULE module = winsim::RegisterModule(path + L"x.dll", {});
+        std::wstring directory;
+        ASSERT_TRUE(tessark::ModuleInfoCtrl::GetDirectory(module, directory));
+        EXPECT_EQ(directory, path);
+    }
 }
 
 TEST_F(TessarkDirectoryTest, UnknownModuleLeavesTheTextAlone) {
