@@ -93,6 +93,7 @@ for test in queue:
     log = os.path.join(logs, "%04d.log" % ran)
     result = subprocess.run(
         ["valgrind", "--tool=memcheck", "--error-exitcode=99", "--leak-check=full",
+         "--suppressions=" + os.path.join(os.getcwd(), "tests/reliability/valgrind.supp"),
          "--errors-for-leak-kinds=definite", "--log-file=" + log] + test["command"],
         cwd=directory, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     ran += 1
