@@ -33,9 +33,13 @@ bool GetUserToken(DWORD sessionId, IUserTokenHolder& holder);
 bool GetSessionUserName(DWORD sessionId, std::wstring& user);
 bool GetClientAddress(ISessionCtrl& self, DWORD sessionId, std::wstring& address,
                       bool& isLocal);
-// Renders a client-address record (32-bit family, then 20 address bytes) through
-// self.FormatIPv4Address / FormatIPv6Address; false for any other family.
-bool FormatClientAddressRecord(ISessionCtrl& self, const BYTE* record, std::wstring& address);
+// Turns the answer of a client-address query (Terminal Services or Citrix) into the
+// GetClientAddress result: the address is emptied whatever the answer; a failed query is
+// false with isLocal untouched; no record means a local session; otherwise the record
+// (32-bit family, then 20 address bytes) is rendered through self.FormatIPv4Address /
+// FormatIPv6Address, and any other family, or an answer shorter than a record, is false.
+bool ClientAddressFromAnswer(ISessionCtrl& self, bool queried, const void* record, DWORD bytes,
+                             std::wstring& address, bool& isLocal);
 bool FormatIPv4Address(const unsigned char* bytes, DWORD length, std::wstring& text);
 bool FormatIPv6Address(const unsigned char* bytes, DWORD length, std::wstring& text);
 

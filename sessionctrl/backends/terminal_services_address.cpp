@@ -38,24 +38,24 @@ bool GetClientAddress(ISessionCtrl& self, DWORD sessionId, std::wstring& address
         const bool queried = WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, sessionId,
                                                          WTSClientAddress, buffer.Receive(),
                                                          &bytes) != FALSE;
-        address.clear();
-        if (!queried) return false;
-        // A session without a client (the console) answers with no record.
-        if (buffer.Get() == nullptr) {
-            isLocal = true;
-            return true;
-        }
-        isLocal = false;
-        // Only a whole record can be read; a shorter answer carries no address.
-        if (bytes < sizeof(WTS_CLIENT_ADDRESS)) return false;
-        return FormatClientAddressRecord(self, reinterpret_cast<const BYTE*>(buffer.Get()),
-                                         address);
+        return ClientAddressFromAnswer(self, queried, buffer.Get(), bytes, address, isLocal);
     } catch (...) {
         return false;
     }
 }
 
-bool FormatClientAddressRecord(ISessionCtrl& self, const BYTE* record, std::wstring& address) {
+bool ClientAddressFromAnswer(ISessionCtrl& self, bool queried, const void* record, DWORD bytes,
+                             std::wstring& address, bool& isLocal) {
+    address.clear();
+    if (!queried) return false;
+    // A session without a client (the console) answers with no record.
+    if (record == nullptr) {
+        isLocal = true;
+        return true;
+    }
+    isLocal = false;
+    // Only a whole record can be read; a shorter answer carries no address.
+    if (bytes < sizeof(WTS_CLIENT_ADDRESS)) return false;
     WTS_CLIENT_ADDRESS client;
     std::memcpy(&client, record, sizeof(client));
     switch (client.AddressFamily) {

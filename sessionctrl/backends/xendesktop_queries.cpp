@@ -78,15 +78,8 @@ bool XenDesktopCtrl::GetClientAddress(DWORD sessionId, std::wstring& address, bo
         DWORD bytes = 0;
         const BOOL queried = loader_.IWFQuerySessionInformationW(sessionId, WTSClientAddress,
                                                                  buffer.Receive(), &bytes);
-        address.clear();
-        if (!queried) return false;
-        if (buffer.Get() == nullptr) {
-            isLocal = true;
-            return true;
-        }
-        isLocal = false;
-        return terminal_services::FormatClientAddressRecord(
-            *this, reinterpret_cast<const BYTE*>(buffer.Get()), address);
+        return terminal_services::ClientAddressFromAnswer(*this, queried != FALSE, buffer.Get(),
+                                                          bytes, address, isLocal);
     } catch (...) {
         return false;
     }
