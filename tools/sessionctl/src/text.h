@@ -7,6 +7,8 @@
 namespace sessionctl {
 
 std::string ToUtf8(const std::wstring& text);
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
 // Invalid sequences become U+FFFD.
 std::wstring FromUtf8(const std::string& text);
 
