@@ -14,7 +14,7 @@
 #   scripts/reliability.sh              all steps
 #   scripts/reliability.sh tsan fuzz    only these
 #
-# Tunables: FUZZ_SECONDS (per target, default 45), VALGRIND_BUDGET (seconds, default 300),
+# Tunables: FUZZ_SECONDS (per target, default 25), VALGRIND_BUDGET (seconds, default 180),
 # JOBS (default 2), SWEEP_STRIDE (default 7).
 set -uo pipefail
 
@@ -22,8 +22,8 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
 
 JOBS="${JOBS:-2}"
-FUZZ_SECONDS="${FUZZ_SECONDS:-45}"
-VALGRIND_BUDGET="${VALGRIND_BUDGET:-300}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-25}"
+VALGRIND_BUDGET="${VALGRIND_BUDGET:-180}"
 SWEEP_STRIDE="${SWEEP_STRIDE:-7}"
 OUT="$ROOT/build/reliability"
 FUZZERS=(fuzz_address_format fuzz_registry_text fuzz_log_line fuzz_reg_file)
