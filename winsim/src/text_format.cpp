@@ -13,7 +13,7 @@ namespace {
 // wsprintfW writes at most this many characters, terminator included.
 constexpr size_t kWsprintfLimit = 1024;
 
-struct Spec {
+struct Directive {
     bool left = false;
     bool zero = false;
     size_t width = 0;
@@ -22,13 +22,13 @@ struct Spec {
     enum { Default, Short, Long, Int64 } size = Default;
 };
 
-void Pad(std::wstring& out, const std::wstring& body, const Spec& spec, wchar_t fill) {
-    if (spec.left || body.size() >= spec.width) {
+void Pad(std::wstring& out, const std::wstring& body, const Directive& directive, wchar_t fill) {
+    if (directive.left || body.size() >= directive.width) {
         out += body;
-        if (body.size() < spec.width) out.append(spec.width - body.size(), L' ');
+        if (body.size() < directive.width) out.append(directive.width - body.size(), L' ');
         return;
     }
-    out.append(spec.width - body.size(), fill);
+    out.append(directive.width - body.size(), fill);
     out += body;
 }
 
@@ -42,11 +42,11 @@ std::wstring Digits(unsigned long long value, unsigned base, bool upper) {
     return digits;
 }
 
-void FormatInteger(std::wstring& out, wchar_t conversion, const Spec& spec, va_list& args) {
+void FormatInteger(std::wstring& out, wchar_t conversion, const Directive& directive, va_list& args) {
     long long value = 0;
-    if (spec.size == Spec::Int64) {
+    if (directive.size == Directive::Int64) {
         value = va_arg(args, long long);
-    } else if (spec.size == Spec::Long) {
+    } else if (directive.size == Directive::Long) {
         value = va_arg(args, long);
     } else {
         value = va_arg(args, int);
@@ -54,32 +54,32 @@ void FormatInteger(std::wstring& out, wchar_t conversion, const Spec& spec, va_l
     bool negative = false;
     unsigned long long magnitude = 0;
     if (conversion == L'd' || conversion == L'i') {
-        if (spec.size == Spec::Short) value = static_cast<short>(value);
-        if (spec.size == Spec::Default) value = static_cast<int>(value);
+        if (directive.size == Directive::Short) value = static_cast<short>(value);
+        if (directive.size == Directive::Default) value = static_cast<int>(value);
         negative = value < 0;
         magnitude = negative ? 0ull - static_cast<unsigned long long>(value)
                              : static_cast<unsigned long long>(value);
-    } else if (spec.size == Spec::Int64 || spec.size == Spec::Long) {
+    } else if (directive.size == Directive::Int64 || directive.size == Directive::Long) {
         magnitude = static_cast<unsigned long long>(value);
-    } else if (spec.size == Spec::Short) {
+    } else if (directive.size == Directive::Short) {
         magnitude = static_cast<unsigned short>(value);
     } else {
         magnitude = static_cast<unsigned int>(value);  // 32-bit, as Windows reads it
     }
     const unsigned base = (conversion == L'x' || conversion == L'X') ? 16 : 10;
     std::wstring digits = Digits(magnitude, base, conversion == L'X');
-    if (spec.hasPrecision && digits.size() < spec.precision) {
-        digits.insert(0, spec.precision - digits.size(), L'0');
+    if (directive.hasPrecision && digits.size() < directive.precision) {
+        digits.insert(0, directive.precision - digits.size(), L'0');
     }
-    if (spec.zero && !spec.left && !spec.hasPrecision) {
+    if (directive.zero && !directive.left && !directive.hasPrecision) {
         // Zero padding goes between the sign and the digits.
-        const size_t room = spec.width > (negative ? 1u : 0u) ? spec.width - (negative ? 1 : 0) : 0;
+        const size_t room = directive.width > (negative ? 1u : 0u) ? directive.width - (negative ? 1 : 0) : 0;
         if (digits.size() < room) digits.insert(0, room - digits.size(), L'0');
     }
-    Pad(out, negative ? L"-" + digits : digits, spec, L' ');
+    Pad(out, negative ? L"-" + digits : digits, directive, L' ');
 }
 
-void FormatText(std::wstring& out, bool narrow, const Spec& spec, va_list& args) {
+void FormatText(std::wstring& out, bool narrow, const Directive& directive, va_list& args) {
     std::wstring text;
     if (narrow) {
         const char* value = va_arg(args, const char*);
@@ -88,8 +88,8 @@ void FormatText(std::wstring& out, bool narrow, const Spec& spec, va_list& args)
         const wchar_t* value = va_arg(args, const wchar_t*);
         text = value != nullptr ? value : L"(null)";
     }
-    if (spec.hasPrecision && text.size() > spec.precision) text.resize(spec.precision);
-    Pad(out, text, spec, L' ');
+    if (directive.hasPrecision && text.size() > directive.precision) text.resize(directive.precision);
+    Pad(out, text, directive, L' ');
 }
 
 std::wstring FormatWide(const wchar_t* format, va_list& args) {
@@ -100,44 +100,44 @@ std::wstring FormatWide(const wchar_t* format, va_list& args) {
             continue;
         }
         ++p;
-        Spec spec;
+        Directive directive;
         for (;; ++p) {
             if (*p == L'-') {
-                spec.left = true;
+                directive.left = true;
             } else if (*p == L'0') {
-                spec.zero = true;
+                directive.zero = true;
             } else if (*p != L'#') {
                 break;
             }
         }
-        while (*p >= L'0' && *p <= L'9') spec.width = spec.width * 10 + static_cast<size_t>(*p++ - L'0');
+        while (*p >= L'0' && *p <= L'9') directive.width = directive.width * 10 + static_cast<size_t>(*p++ - L'0');
         if (*p == L'.') {
-            spec.hasPrecision = true;
+            directive.hasPrecision = true;
             for (++p; *p >= L'0' && *p <= L'9'; ++p) {
-                spec.precision = spec.precision * 10 + static_cast<size_t>(*p - L'0');
+                directive.precision = directive.precision * 10 + static_cast<size_t>(*p - L'0');
             }
         }
         bool narrowText = false;
         if (*p == L'h') {
-            spec.size = Spec::Short, narrowText = true, ++p;
+            directive.size = Directive::Short, narrowText = true, ++p;
         } else if (*p == L'l') {
-            spec.size = Spec::Long, ++p;
+            directive.size = Directive::Long, ++p;
         } else if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
-            spec.size = Spec::Int64, p += 3;
+            directive.size = Directive::Int64, p += 3;
         }
         switch (*p) {
             case L'd': case L'i': case L'u': case L'x': case L'X':
-                FormatInteger(out, *p, spec, args);
+                FormatInteger(out, *p, directive, args);
                 break;
             case L's':
-                FormatText(out, narrowText, spec, args);
+                FormatText(out, narrowText, directive, args);
                 break;
             case L'S':
-                FormatText(out, spec.size != Spec::Long, spec, args);
+                FormatText(out, directive.size != Directive::Long, directive, args);
                 break;
             case L'c': case L'C': {
                 const auto c = static_cast<wchar_t>(va_arg(args, int));
-                Pad(out, std::wstring(1, c), spec, L' ');
+                Pad(out, std::wstring(1, c), directive, L' ');
                 break;
             }
             case L'\0':

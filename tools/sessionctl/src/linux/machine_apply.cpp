@@ -64,22 +64,22 @@ void ApplyMachine(const MachineModel& model) {
     winsim::SetWow64(model.wow64);
     std::wstring callerUser = model.callerUser;
     for (const MachineSession& session : model.sessions) {
-        winsim::SessionSpec spec;
-        spec.id = session.id;
-        spec.station = session.station;
-        spec.user = session.user;
-        spec.domain = session.domain;
-        spec.state = static_cast<WTS_CONNECTSTATE_CLASS>(session.state);
+        winsim::SessionSpec simulated;
+        simulated.id = session.id;
+        simulated.station = session.station;
+        simulated.user = session.user;
+        simulated.domain = session.domain;
+        simulated.state = static_cast<WTS_CONNECTSTATE_CLASS>(session.state);
         if (session.client) {
             winsim::ClientAddress address;
             address.family = session.client->family;
             address.bytes = session.client->bytes;
-            spec.clientAddress = address;
+            simulated.clientAddress = address;
         }
         if (!session.user.empty()) {
             winsim::AddUser(session.user, session.sid);
         }
-        winsim::AddSession(spec);
+        winsim::AddSession(simulated);
         if (callerUser.empty() && session.id == model.callerSession) {
             callerUser = session.user;
         }
