@@ -13,14 +13,22 @@ namespace {
 
 constexpr const wchar_t* kLogKey = L"SOFTWARE\\Corvane Systems K.K.\\Corvane Keywarden\\SSOLog";
 
+// A fresh directory for the run's files, removed with the object itself: an at-exit
+// handler registered while the path was being built would run after the path died.
+struct TemporaryRoot {
+    std::string path;
+    TemporaryRoot() : path(std::filesystem::temp_directory_path() / "halcyon-bench-XXXXXX") {
+        if (mkdtemp(path.data()) == nullptr) std::abort();
+    }
+    ~TemporaryRoot() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
 const std::string& FileRoot() {
-    static const std::string root = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "halcyon-bench-XXXXXX");
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        std::atexit([] { std::filesystem::remove_all(FileRoot()); });
-        return pattern;
-    }();
-    return root;
+    static const TemporaryRoot root;
+    return root.path;
 }
 
 }  // namespace
