@@ -6,7 +6,11 @@ set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-          wine wine64 clang libclang-rt-14-dev valgrind)
+          wine wine64 wine32:i386 clang libclang-rt-14-dev valgrind)
+
+# The product is a 32-bit DLL: its Wine tests run it in a WOW64 process, which needs i386 Wine.
+need_i386=0
+dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 
 missing=()
 for package in "${PACKAGES[@]}"; do
@@ -15,7 +19,7 @@ for package in "${PACKAGES[@]}"; do
     fi
 done
 
-if ((${#missing[@]} == 0)); then
+if ((${#missing[@]} == 0 && need_i386 == 0)); then
     echo "setup: all tools present"
     exit 0
 fi
@@ -27,6 +31,7 @@ fi
 
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+((need_i386)) && dpkg --add-architecture i386
 apt-get update
 # With recommends: that is how Wine was set up where these scripts were proven.
 apt-get install -y "${missing[@]}"

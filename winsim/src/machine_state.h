@@ -139,6 +139,8 @@ struct Machine {
     std::vector<Action> actions;
     std::vector<Launch> launches;
     std::vector<Wait> waits;
+    std::vector<KeyOpen> keyOpens;
+    std::vector<LibraryLoad> libraryLoads;
     std::vector<std::string> misuses;
     // Names are the string literals Enter is called with: no copy per call. The log keeps
     // the first kCallLogLimit calls since Reset so a long run cannot grow it without end;

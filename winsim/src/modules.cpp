@@ -208,7 +208,11 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
     return Load(fileName);
 }
 
-extern "C" HMODULE LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD) {
+extern "C" HMODULE LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags) {
+    {
+        Guard guard = Lock();
+        State().libraryLoads.push_back(winsim::LibraryLoad{fileName != nullptr ? fileName : L"", flags});
+    }
     if (auto fault = Enter("LoadLibraryExW")) return Fail(*fault, static_cast<HMODULE>(nullptr));
     if (file != nullptr) return Fail(ERROR_INVALID_PARAMETER, static_cast<HMODULE>(nullptr));
     return Load(fileName);

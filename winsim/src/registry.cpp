@@ -151,6 +151,7 @@ extern "C" LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access,
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     Guard guard = Lock();
+    State().keyOpens.push_back(winsim::KeyOpen{subKey != nullptr ? subKey : L"", access});
     auto base = Base(key, ViewFor(access));
     if (!base) return ERROR_INVALID_HANDLE;
     const OpenKey target = Below(*base, subKey);

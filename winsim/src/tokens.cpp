@@ -63,6 +63,16 @@ std::vector<Wait> Waits() {
     return State().waits;
 }
 
+std::vector<KeyOpen> KeyOpens() {
+    Guard guard = Lock();
+    return State().keyOpens;
+}
+
+std::vector<LibraryLoad> LibraryLoads() {
+    Guard guard = Lock();
+    return State().libraryLoads;
+}
+
 }  // namespace winsim
 
 extern "C" BOOL WTSQueryUserToken(ULONG sessionId, PHANDLE token) {

@@ -154,6 +154,20 @@ struct Launch {
 };
 WINSIM_API std::vector<Launch> Launches();
 
+// Every RegOpenKeyExW and LoadLibraryExW since Reset, with the arguments the library
+// chooses: the access it asks for a key, the search flags of a load.
+struct KeyOpen {
+    std::wstring subKey;
+    REGSAM access = 0;
+};
+WINSIM_API std::vector<KeyOpen> KeyOpens();
+
+struct LibraryLoad {
+    std::wstring fileName;
+    DWORD flags = 0;
+};
+WINSIM_API std::vector<LibraryLoad> LibraryLoads();
+
 struct Wait {
     HANDLE handle = nullptr;
     DWORD milliseconds = 0;
