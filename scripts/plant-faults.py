@@ -17,6 +17,7 @@ other builds.
 
   scripts/plant-faults.py                       every fault, every test
   scripts/plant-faults.py -R 'Ssolog' --only a,b --dir build/plant-ssolog scripts/faults/ssolog.ini
+  scripts/plant-faults.py --targets ssolog_tests -R 'Log' scripts/faults/ssolog.ini
 """
 import argparse, configparser, glob, os, re, shutil, subprocess, sys, time
 
@@ -77,6 +78,8 @@ def main():
     parser.add_argument("faults", nargs="*", help="fault files (default scripts/faults/*.ini)")
     parser.add_argument("--only", default="", help="comma-separated fault names")
     parser.add_argument("-R", dest="tests", default="", help="ctest -R regex: run only these tests")
+    parser.add_argument("--targets", default="",
+                        help="comma-separated build targets (default all): leaves out groups others are changing")
     parser.add_argument("--dir", default=os.path.join(ROOT, "build", "plant"))
     parser.add_argument("--jobs", default=os.environ.get("JOBS", "2"))
     args = parser.parse_args()
@@ -96,6 +99,8 @@ def main():
     if args.tests:
         ctest += ["-R", args.tests]
     build_all = ["cmake", "--build", build, "-j", args.jobs]
+    if args.targets:
+        build_all += ["--target"] + args.targets.split(",")
     log = os.path.join(args.dir, "last.log")
 
     if run(configure, ROOT, log) or run(build_all, ROOT, log):
