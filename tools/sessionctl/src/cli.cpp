@@ -77,8 +77,9 @@ std::string CommandHelp(const CommandInfo& command) {
         out << "  --force           use the Terminal Services disconnect even under Citrix\n";
     }
     if (name == "log stats") {
-        out << "\nReads session.log / kwarden.log files (a directory stands for both; a file's .bak\n"
-               "backup is read before it). Scopes (\">> in\" / \"<< out - N [msec]\") are matched per\n"
+        out << "\nReads session.log / kwarden.log files (a directory stands for both, in it and in the\n"
+               "DebugSSO folders up to four levels below it; a file's .bak backup is read before\n"
+               "it) and names each file read. Scopes (\">> in\" / \"<< out - N [msec]\") are matched per\n"
                "process and thread. Lines not in the log's format are counted, never fatal.\n";
     }
     out << "\n" << kGlobalOptions;
@@ -125,6 +126,10 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments) {
         }
     }
     if (words.empty()) {
+        // Help alone is an answer; a line of options without a command is a slip.
+        if (!invocation.help) {
+            throw UsageError("no command given (usage: sessionctl [options] COMMAND [operands])");
+        }
         return invocation;
     }
     invocation.command = words[0];

@@ -27,6 +27,51 @@ void AddWithBackup(const std::string& path, std::vector<std::string>& files) {
     }
 }
 
+// The library writes into "<OutputLogDir>\DebugSSO" (and `--trace DIR` into
+// DIR/C/DebugSSO), so a directory also stands for the DebugSSO folders a few levels
+// below it; deeper ones are not searched, so that a drive given by mistake stays cheap.
+constexpr int kDebugSsoDepth = 3;
+
+// Compared on the native string: folder names need not fit the narrow code page on Windows.
+bool IsDebugSso(const fs::path& folder) {
+    const fs::path file = folder.filename();
+    const fs::path::string_type& name = file.native();
+    const char wanted[] = "debugsso";
+    if (name.size() != sizeof wanted - 1) {
+        return false;
+    }
+    for (size_t i = 0; i < name.size(); ++i) {
+        auto c = name[i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != wanted[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void AddDirectory(const fs::path& directory, std::vector<std::string>& files) {
+    std::vector<fs::path> folders = {directory};
+    std::vector<fs::path> below;
+    std::error_code error;
+    fs::recursive_directory_iterator it(directory, fs::directory_options::skip_permission_denied, error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it.depth() >= kDebugSsoDepth) {
+            it.disable_recursion_pending();
+        }
+        std::error_code kind;
+        if (it->is_directory(kind) && IsDebugSso(it->path())) {
+            below.push_back(it->path());
+        }
+    }
+    std::sort(below.begin(), below.end());
+    folders.insert(folders.end(), below.begin(), below.end());
+    for (const fs::path& folder : folders) {
+        for (const char* name : kLogNames) {
+            AddWithBackup((folder / name).string(), files);
+        }
+    }
+}
+
 std::string Plural(uint64_t count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
@@ -39,11 +84,9 @@ std::vector<std::string> LogFilesToRead(const std::vector<std::string>& argument
         std::error_code error;
         if (fs::is_directory(argument, error)) {
             size_t before = files.size();
-            for (const char* name : kLogNames) {
-                AddWithBackup((fs::path(argument) / name).string(), files);
-            }
+            AddDirectory(argument, files);
             if (files.size() == before) {
-                throw InputError(argument, 0, "no session.log or kwarden.log in this directory");
+                throw InputError(argument, 0, "no session.log or kwarden.log here nor in a DebugSSO folder below");
             }
         } else if (fs::is_regular_file(argument, error)) {
             AddWithBackup(argument, files);
@@ -57,7 +100,7 @@ std::vector<std::string> LogFilesToRead(const std::vector<std::string>& argument
 std::string LogStatsText(const LogStatistics& statistics) {
     std::ostringstream out;
     for (const FileStats& file : statistics.Files()) {
-        out << file.path << ": " << Plural(file.lines, "line") << ", " << file.malformed
+        out << "read " << file.path << ": " << Plural(file.lines, "line") << ", " << file.malformed
             << " not in the log format";
         if (!file.malformedLines.empty()) {
             out << " (line";

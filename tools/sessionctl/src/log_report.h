@@ -9,7 +9,8 @@
 namespace sessionctl {
 
 // The files behind the arguments, oldest first: a directory stands for its
-// "session.log" and "kwarden.log"; a log file's ".bak" backup is read before it.
+// "session.log" and "kwarden.log" and those of the DebugSSO folders up to four levels
+// below it; a log file's ".bak" backup is read before it.
 // Throws InputError for an argument that names nothing.
 std::vector<std::string> LogFilesToRead(const std::vector<std::string>& arguments);
 

@@ -13,9 +13,9 @@ int main(int argc, char** argv) {
     try {
         Invocation invocation = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         const CommandInfo* command = FindCommand(invocation.command);
-        if (invocation.help || command == nullptr) {
+        if (invocation.help) {
             std::cout << (command ? CommandHelp(*command) : GeneralHelp());
-            return invocation.help ? kExitTrue : kExitUsage;
+            return kExitTrue;
         }
         if (!command->needsLibrary) {
             return RunLogStats(invocation, std::cout);
