@@ -207,7 +207,6 @@ const std::string kEnumError = " | [VM]WTSEnumerateProcesses Error >, 5 (0x5)";
 const Row kRows[] = {
     // The version: read once, the 0 of a failed read included; "ProductVersion" gets 510 bytes.
     {"VersionRelease", "ver=7.5.1", "version", "7 7"},
-    {"VersionNoDot", "ver=6", "version", "6 6"},
     {"VersionNotANumber", "ver=abc", "version", "0 0"},
     {"VersionMissing", "", "version", "0 0"},
     {"VersionExpandString", "verx=7.5.1", "version", "0 0"},
@@ -257,6 +256,7 @@ const Row kRows[] = {
     {"AddressBelow7Volatile", "ver=6.2.0 bob volbob=10.9.8.7 volalice=172.16.0.1 pcoip5", "addr local", "1 0 10.9.8.7"},
     {"AddressBelow7EmptyVolatile", "ver=6.2.0 bob volbob=", "addr local", "1 0 "},
     {"AddressBelow7NoVolatile", "ver=6.2.0 bob volalice=172.16.0.1", "addr local", "0 0 "},
+    {"AddressBelow7VolatileOverflows", "ver=6.2.0 bob volbob=1*255", "addr local", "0 0 "},
     {"AddressBelow7NoToken", "verx=7.5.1 bob volbob=10.9.8.7 fail=WTSQueryUserToken", "addr local", "0 0 "},
     {"AddressBelow7NotImpersonated", "ver=6.2.0 bob volbob=10.9.8.7 volalice=172.16.0.1 fail=ImpersonateLoggedOnUser",
      "addr local", "1 0 172.16.0.1"},
