@@ -31,14 +31,14 @@ def tracked_files():
 
 
 def mirror(src):
-    """Copies changed files only, with their times, so that ninja rebuilds what changed."""
+    """Copies changed files only, stamped now, so that ninja rebuilds exactly what changed."""
     wanted = set(tracked_files())
     for name in wanted:
         origin, copy = os.path.join(ROOT, name), os.path.join(src, name)
         if os.path.isfile(copy) and open(origin, "rb").read() == open(copy, "rb").read():
             continue
         os.makedirs(os.path.dirname(copy), exist_ok=True)
-        shutil.copy2(origin, copy)
+        shutil.copy(origin, copy)
     for folder, _, names in os.walk(src):
         for name in names:
             path = os.path.join(folder, name)
@@ -68,7 +68,7 @@ def run(command, cwd, log):
 
 def first_failure(log):
     text = open(log, errors="replace").read()
-    found = re.findall(r"^\s*\d+/\d+ Test\s+#\d+: (\S+) \.+\*{0,3}\s*(?:Failed|Exception|Timeout)", text, re.M)
+    found = re.findall(r"^\s*\d+/\d+ Test\s+#\d+: (\S+).*\*\*\*(?:Failed|Exception|Timeout)", text, re.M)
     found = found or re.findall(r"^\s*\d+ - (\S+) \(", text, re.M)
     return found[0] if found else "(see log)"
 
