@@ -46,10 +46,10 @@ std::string Listing() {
             listing += "/\n";
             continue;
         }
-        const std::string bytes = Bytes(file);
-        listing += "=" + (bytes.size() > 65536 ? std::to_string(bytes.size()) + " bytes"
-                                        : std::regex_replace(std::regex_replace(bytes, header, ""),
-                                                             std::regex("\r\n"), "|")) + "\n";
+        const auto size = fs::file_size(file);
+        const std::string text = size > 65536 ? "" : std::regex_replace(Bytes(file), header, "");
+        listing += "=" + (size > 65536 ? std::to_string(size) + " bytes"
+                                       : std::regex_replace(text, std::regex("\r\n"), "|")) + "\n";
     }
     return listing;
 }
