@@ -1,64 +1,38 @@
-// A scriptable stand-in for Citrix's wfapi.dll in the simulated Windows: the seven
-// exports as C-callable functions whose answers a test sets, with every call and every
-// handed-out block recorded. Register it with winsim::RegisterModule(path, Exports()).
+// A stand-in for Citrix's wfapi.dll on the simulated Windows. Every call is written down
+// as a line: "Open" ("Open named" with a server name), "Close 1" (the server), "Query 5 8"
+// (session, class), "Disconnect 5 1" and "Logoff 5 1" (session, wait), "Free",
+// "Enumerate 0 1" (reserved, version); " server" is added when a server other than the
+// current (null) one is named, " unlocked" when the call is made outside every critical
+// section (so outside the loader's lock). A call answers as scripted for its line, else
+// with success and no block; every block handed out is expected back.
+// Register it with winsim::RegisterModule(path, Exports()).
 #pragma once
 
-#include <platform/win32.h>
 #include <winsim/machine.h>
 
-#include <array>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace fake_wfapi {
 
-// The export names in the order the loader resolves them.
-extern const std::array<const char*, 7> kExportNames;
-
-// How WFQuerySessionInformationW answers one (session, class).
-struct QueryAnswer {
-    BOOL result = TRUE;
-    bool withBuffer = true;
-    std::vector<BYTE> block;   // copied into a fresh block when withBuffer
-    DWORD bytes = 0;           // the byte count reported
-    DWORD error = 0;           // last error set when result is FALSE
-    bool throwAfterBuffer = false;  // hands out the block, then throws
+struct Answer {
+    BOOL result = TRUE;       // "Open": FALSE gives the null server
+    std::vector<BYTE> block;  // a non-empty one is handed out, zero-filled up to `bytes`
+    DWORD bytes = 0;          // the byte count (the entry count of an enumeration)
+    DWORD error = 0;          // the last error when result is FALSE
+    bool throwAfterBlock = false;
 };
-QueryAnswer Text(const std::wstring& text);  // with its NUL, bytes = its size
-QueryAnswer Block(const std::vector<BYTE>& bytes);
-QueryAnswer ConnectState(DWORD state);
-QueryAnswer AddressRecord(DWORD family, const std::array<BYTE, 20>& address);
-QueryAnswer NoBuffer();
-QueryAnswer Failure(DWORD error, bool withBuffer = false);
+Answer Text(const std::wstring& text);  // with its NUL
 
-struct Call {
-    std::string function;  // export name
-    HANDLE server = nullptr;
-    DWORD sessionId = 0;
-    int infoClass = -1;
-    BOOL wait = -1;
-    DWORD reserved = 0;
-    DWORD version = 0;
-    const void* argument = nullptr;  // the server name, closed handle or freed block
-    long lockedSections = 0;         // critical sections held while the call ran
-};
-
-// Forgets answers, calls and blocks. Queries without an answer fail with
-// ERROR_CTX_WINSTATION_NOT_FOUND; the enumeration fails; commands succeed; servers
-// open as 0x5001, 0x5002, ...
+// By call line; change it while no call runs.
+std::map<std::string, Answer>& Answers();
+// No answers, no calls, no blocks; servers open as 1, 2, ... again.
 void Reset();
-void AnswerQuery(DWORD sessionId, int infoClass, const QueryAnswer& answer);
-void AnswerEnumeration(BOOL result, bool withBuffer, DWORD count);
-void SetCommandResult(BOOL result);   // WFDisconnectSession and WFLogoffSession
-void SetOpenServerNull(bool null);    // WFOpenServerW answers a null handle
+std::vector<std::string> Calls(bool forget = false);
+// Empty, or blocks not given back, or given back twice or without being handed out.
+std::string Leftovers();
 
-std::vector<Call> Calls();
-void ForgetCalls();
-unsigned CallCount(const std::string& function);
-long OutstandingBlocks();              // handed out and not freed
-std::vector<std::string> Misuses();    // blocks freed twice or never handed out
-
-// The exports, optionally without one of them.
 winsim::Exports Exports(const std::string& missing = "");
 
 }  // namespace fake_wfapi
