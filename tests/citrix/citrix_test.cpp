@@ -71,13 +71,11 @@ void Machine(const std::string& words, bool early) {
             std::sscanf(value.c_str(), "%u.%u.%u", &major, &minor, &pack);
             winsim::SetWindowsVersion(major, minor, static_cast<WORD>(pack));
         } else if (kind == "bob") {
+            const bool blank = value == "blank";
+            const std::map<int, DWORD> failing = {{WTSDomainName, 5}, {WTSUserName, 7022}};
             winsim::AddUser(L"bob", L"S-1-5-21-1000-2000-3000-1105");
-            winsim::SessionSpec session;
-            session.id = 5;
-            session.user = value == "blank" ? L"" : L"bob";
-            session.domain = value == "blank" ? L"" : L"CORP";
-            if (value == "fail") session.failingInfo = {{WTSDomainName, 5}, {WTSUserName, 7022}};
-            winsim::AddSession(session);
+            winsim::AddSession({5, L"", blank ? L"" : L"bob", blank ? L"" : L"CORP", WTSActive, std::nullopt, false, {},
+                                value == "fail" ? failing : std::map<int, DWORD>{}});
         } else if (kind == "loc" || kind == "locx") {
             std::replace(text.begin(), text.end(), L'^', L'\0');
             text = !text.empty() && text.back() == L'!' ? text.substr(0, text.size() - 1) : text + L'\0';
