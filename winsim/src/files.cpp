@@ -100,6 +100,8 @@ struct Stream {
 };
 
 ssize_t StreamWrite(void* cookie, const char* data, size_t size) {
+    // What a CRT stream's flush becomes on Windows.
+    if (auto fault = Enter("WriteFile")) return Fail(*fault, static_cast<ssize_t>(-1));
     auto* stream = static_cast<Stream*>(cookie);
     std::string bytes;
     if (stream->text) {
@@ -219,6 +221,9 @@ extern "C" FILE* _wfsopen(const wchar_t* fileName, const wchar_t* mode, int shar
         delete stream;
         return Fail(ERROR_NOT_ENOUGH_MEMORY, static_cast<FILE*>(nullptr));
     }
+    open.fd = fd;
+    open.file = file;
+    open.osHandle = NewHandleValue();
     State().opens[stream->openId] = open;
     return file;
 }
@@ -250,6 +255,7 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, L
                     INVALID_HANDLE_VALUE);
     }
     const long openId = State().nextOpenId++;
+    open.fd = fd;
     State().opens[openId] = open;
     HANDLE handle = NewHandleValue();
     HandleEntry entry;

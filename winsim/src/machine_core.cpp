@@ -153,6 +153,7 @@ Outstanding CountOutstanding() {
     for (auto& [id, open] : m.opens) {
         if (open.stream) ++o.openFiles;
     }
+    o.fileLocks = m.fileLocks;
     return o;
 }
 
@@ -162,7 +163,7 @@ bool Outstanding::operator==(const Outstanding& other) const {
            criticalSections == other.criticalSections &&
            localAllocations == other.localAllocations &&
            impersonations == other.impersonations && lockedSections == other.lockedSections &&
-           openFiles == other.openFiles;
+           openFiles == other.openFiles && fileLocks == other.fileLocks;
 }
 
 std::string Outstanding::Describe() const {
@@ -176,6 +177,7 @@ std::string Outstanding::Describe() const {
         {impersonations, "impersonation"},
         {lockedSections, "locked section"},
         {openFiles, "open file"},
+        {fileLocks, "file lock"},
     };
     std::ostringstream text;
     for (auto& [count, noun] : parts) {

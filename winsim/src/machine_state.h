@@ -5,6 +5,8 @@
 #include <winsim/machine.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -42,13 +44,24 @@ struct HandleEntry {
     long openId = 0;       // File: its entry in Machine::opens
 };
 
-// One open of a host file, for the sharing rules.
+// A byte range locked through one open (LockFileEx).
+struct FileLock {
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    bool exclusive = false;
+};
+
+// One open of a host file, for the sharing rules and the byte-range locks.
 struct FileOpen {
     std::string hostPath;
     bool stream = false;  // a FILE* from _wfsopen
     bool read = false;
     bool write = false;
     DWORD share = 0;
+    int fd = -1;
+    FILE* file = nullptr;      // stream: what _fileno is asked about
+    HANDLE osHandle = nullptr;  // stream: what _get_osfhandle answers
+    std::vector<FileLock> locks;
 };
 
 // ---- modules -------------------------------------------------------------------
@@ -124,6 +137,9 @@ struct Machine {
     std::map<HANDLE, HandleEntry> handles;
     std::map<long, FileOpen> opens;
     long nextOpenId = 1;
+    // Locks taken and not unlocked; a close frees the range for others but, as Windows
+    // does that late, still counts them.
+    long fileLocks = 0;
     std::map<void*, WtsBlock> wtsBuffers;
     std::set<void*> localBlocks;
     // Sections live across Reset (the library's own are made at load); only those

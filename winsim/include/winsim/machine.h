@@ -24,7 +24,8 @@ namespace winsim {
 // The file root is kept.
 WINSIM_API void Reset();
 
-// Windows paths "X:\a\b" map to "<root>/X/a/b" on the host.
+// Windows paths "X:\a\b" map to "<root>/X/a/b" on the host. LockFileEx ranges are also
+// host locks of the file, so processes sharing a root exclude each other.
 WINSIM_API void SetFileRoot(const std::string& hostDirectory);
 WINSIM_API std::string HostPath(const std::wstring& windowsPath);
 
@@ -179,7 +180,8 @@ WINSIM_API std::vector<Wait> Waits();
 // error set): on every call when nth is 0, else only on the nth call from now (1-based).
 // Functions that cannot fail on Windows (GetLocalTime, timeGetTime, Sleep, the critical
 // section calls, WTSFreeMemory, WTSCloseServer, GetCurrentProcessId/ThreadId, _wcsicmp,
-// _wtoi) are logged but ignore faults; GetLastError and SetLastError are not logged.
+// _wtoi, UnlockFileEx) are logged but ignore faults; GetLastError, SetLastError and
+// _fileno are not logged. A stream's writes are logged (and fail) as "WriteFile".
 WINSIM_API void FailCall(const std::string& function, DWORD error, unsigned nth = 0);
 WINSIM_API void ClearFaults();
 WINSIM_API unsigned CallCount(const std::string& function);
@@ -198,6 +200,7 @@ struct WINSIM_API Outstanding {
     long impersonations = 0;    // threads still impersonating
     long lockedSections = 0;    // critical sections entered and not left
     long openFiles = 0;         // FILE* from _wfsopen not closed
+    long fileLocks = 0;         // LockFileEx ranges not unlocked (a close frees them late)
     bool operator==(const Outstanding& other) const;
     bool operator!=(const Outstanding& other) const { return !(*this == other); }
     std::string Describe() const;

@@ -110,6 +110,7 @@ typedef struct _RTL_CRITICAL_SECTION {
 #define ERROR_BAD_FORMAT 11L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_LOCK_VIOLATION 33L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
@@ -117,6 +118,7 @@ typedef struct _RTL_CRITICAL_SECTION {
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_BAD_ARGUMENTS 160L
+#define ERROR_NOT_LOCKED 158L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_BAD_EXE_FORMAT 193L
@@ -169,6 +171,22 @@ typedef struct _RTL_CRITICAL_SECTION {
 #define _SH_DENYWR 0x20
 #define _SH_DENYRD 0x30
 #define _SH_DENYNO 0x40
+#define LOCKFILE_FAIL_IMMEDIATELY 0x00000001
+#define LOCKFILE_EXCLUSIVE_LOCK 0x00000002
+
+// Only the file position is read (by LockFileEx and UnlockFileEx): I/O is synchronous.
+typedef struct _OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    union {
+        struct {
+            DWORD Offset;
+            DWORD OffsetHigh;
+        };
+        PVOID Pointer;
+    };
+    HANDLE hEvent;
+} OVERLAPPED, *LPOVERLAPPED;
 
 // code pages
 #define CP_ACP 0
@@ -390,6 +408,10 @@ WINSIM_API HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
                               LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                               HANDLE templateFile);
 WINSIM_API BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
+WINSIM_API BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD bytesLow,
+                           DWORD bytesHigh, LPOVERLAPPED overlapped);
+WINSIM_API BOOL UnlockFileEx(HANDLE file, DWORD reserved, DWORD bytesLow, DWORD bytesHigh,
+                             LPOVERLAPPED overlapped);
 WINSIM_API BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags);
 WINSIM_API BOOL DeleteFileW(LPCWSTR fileName);
 WINSIM_API UINT GetSystemDirectoryW(LPWSTR buffer, UINT size);
@@ -461,6 +483,8 @@ WINSIM_API BOOL WTSQueryUserToken(ULONG sessionId, PHANDLE token);
 // C runtime of Windows
 WINSIM_API __time64_t _time64(__time64_t* timer);
 WINSIM_API FILE* _wfsopen(const wchar_t* fileName, const wchar_t* mode, int shareFlag);
+WINSIM_API int _fileno(FILE* stream);
+WINSIM_API intptr_t _get_osfhandle(int fd);
 WINSIM_API int _wcsicmp(const wchar_t* a, const wchar_t* b);
 WINSIM_API int _wtoi(const wchar_t* text);
 WINSIM_API int sprintf_s(char* buffer, size_t size, const char* format, ...);
