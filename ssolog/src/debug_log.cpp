@@ -14,7 +14,9 @@ DebugLog::DebugLog(const wchar_t* name)
       lastConfigRead(0),
       lastSizeCheck(0),
       enabled(false),
-      pending() {
+      pending(),
+      writersWaitTimedOut(false),
+      writersWaitTimedOutAt(0) {
     InitializeCriticalSection(&lock);
 }
 

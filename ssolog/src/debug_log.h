@@ -3,7 +3,7 @@
 // limit. Switch, directory and size limit follow the registry (log_config.cpp).
 #pragma once
 
-#include <platform/win32.h>
+#include <platform/win32_raii.h>
 
 #include <list>
 #include <string>
@@ -35,6 +35,9 @@ private:
     // Appends every held-back line and then `line` (if any) to the log file; false
     // when the file did not open. Called with `lock` held.
     bool AppendToFile(const std::string* line);
+    // Takes the other writers' lock on the open log file, waiting a bounded time; the
+    // line is written whether or not it was had. Called with `lock` held.
+    void WaitForWriters(FILE* file, platform::FileRangeLock& writers);
 
     CRITICAL_SECTION lock;
     std::wstring directory;
@@ -44,6 +47,9 @@ private:
     __time64_t lastSizeCheck;
     bool enabled;
     std::list<std::string> pending;
+    // When the last wait for the writers' lock timed out (timeGetTime), if one did.
+    bool writersWaitTimedOut;
+    DWORD writersWaitTimedOutAt;
 };
 
 }  // namespace ssolog

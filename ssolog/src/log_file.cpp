@@ -28,12 +28,47 @@ bool DebugLog::AppendToFile(const std::string* line) {
     // Text mode: each "\n" reaches the file as CR LF.
     UniqueFile file(_wfsopen(path.c_str(), L"a", _SH_DENYNO));
     if (!file) return false;
-    for (const std::string& held : pending) fputs(held.c_str(), file.get());
-    pending.clear();
-    if (line != nullptr) fputs(line->c_str(), file.get());
+    {
+        // Append mode seeks to the end and then writes, so two processes could write at
+        // the same offset; holding the writers' lock around the write keeps lines whole.
+        // Unlocked after the flush and before the close.
+        platform::FileRangeLock writers(kWritersLockOffset, kWritersLockLength);
+        WaitForWriters(file.get(), writers);
+        for (const std::string& held : pending) fputs(held.c_str(), file.get());
+        pending.clear();
+        if (line != nullptr) fputs(line->c_str(), file.get());
+        fflush(file.get());
+    }
     file.reset();
     RotateIfTooLarge(path.c_str());
     return true;
+}
+
+// The library runs on its host's logon path and must not hang there: a writer that
+// holds the lock too long (stuck, or worse) costs each line at most kWritersLockWaitMs,
+// and once a wait has timed out, lines of the next kWritersLockBackOffMs make one
+// attempt only, so a stuck process costs its neighbours one wait, not one per line.
+// A process that dies loses its lock to the system.
+void DebugLog::WaitForWriters(FILE* file, platform::FileRangeLock& writers) {
+    const int descriptor = _fileno(file);
+    if (descriptor < 0) return;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    if (handle == INVALID_HANDLE_VALUE) return;
+    const DWORD start = timeGetTime();
+    const bool mayWait =
+        !writersWaitTimedOut || start - writersWaitTimedOutAt >= kWritersLockBackOffMs;
+    while (!writers.TryLock(handle)) {
+        // Any other failure: the line goes out without the lock.
+        if (GetLastError() != ERROR_LOCK_VIOLATION || !mayWait) return;
+        if (timeGetTime() - start >= kWritersLockWaitMs) {
+            writersWaitTimedOut = true;
+            writersWaitTimedOutAt = timeGetTime();
+            return;
+        }
+        Sleep(kWritersLockRetryMs);
+    }
+    // Had: whoever was stuck has let go, so the next line may wait again.
+    writersWaitTimedOut = false;
 }
 
 void DebugLog::WriteLine(const wchar_t* text, const wchar_t* detail) {

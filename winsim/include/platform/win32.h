@@ -17,6 +17,7 @@
 #include <shlwapi.h>
 #include <shlobj.h>
 #include <mmsystem.h>
+#include <io.h>
 #include <share.h>
 #include <stdio.h>
 #include <stdlib.h>

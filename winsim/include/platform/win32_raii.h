@@ -71,6 +71,46 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// An exclusive lock on one byte range of an open file, unlocked when the guard goes.
+// Declare it after the owner of the file so that it is unlocked before the close:
+// Windows frees the locks of a closed handle only some time later.
+class FileRangeLock {
+public:
+    FileRangeLock(ULONGLONG offset, DWORD length) : offset_(offset), length_(length) {}
+    ~FileRangeLock() { Unlock(); }
+    FileRangeLock(const FileRangeLock&) = delete;
+    FileRangeLock& operator=(const FileRangeLock&) = delete;
+    // One attempt that does not wait; false with the last error set, which is
+    // ERROR_LOCK_VIOLATION while another handle holds any of the range.
+    bool TryLock(HANDLE file) {
+        OVERLAPPED at = Position();
+        if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, length_, 0,
+                        &at)) {
+            return false;
+        }
+        file_ = file;
+        return true;
+    }
+    void Unlock() {
+        if (file_ == nullptr) return;
+        OVERLAPPED at = Position();
+        UnlockFileEx(file_, 0, length_, 0, &at);
+        file_ = nullptr;
+    }
+
+private:
+    OVERLAPPED Position() const {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset_);
+        at.OffsetHigh = static_cast<DWORD>(offset_ >> 32);
+        return at;
+    }
+
+    ULONGLONG offset_;
+    DWORD length_;
+    HANDLE file_ = nullptr;
+};
+
 // A buffer handed out by the Terminal Services API, given back with WTSFreeMemory.
 template <class T>
 class WtsBuffer {
