@@ -1,5 +1,12 @@
 # High warning level for every target of ours; -Werror where the preset asks for it.
 function(halcyon_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4)
+    if(HALCYON_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+    return()
+  endif()
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor
                          -Woverloaded-virtual)
   if(HALCYON_WERROR)

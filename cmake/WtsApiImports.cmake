@@ -1,8 +1,9 @@
 # halcyon_wtsapi32_ex(<target>): links <target> (INTERFACE) to an import library for the
 # wtsapi32 functions that i686 MinGW-w64 lacks, made from wtsapi32_ex.def with dlltool.
-# The x86_64 libwtsapi32.a has them already, so there it does nothing.
+# The x86_64 libwtsapi32.a and the Windows SDK's wtsapi32.lib have them already, so
+# there it does nothing.
 function(halcyon_wtsapi32_ex target)
-  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+  if(NOT MINGW OR NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
     return()
   endif()
   find_program(HALCYON_DLLTOOL ${HALCYON_MINGW_PREFIX}-dlltool REQUIRED)

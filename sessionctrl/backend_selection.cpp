@@ -1,6 +1,7 @@
 // The one process-wide backend: chosen from the installed product at first use,
 // re-initialised after SessionCtrl::Release, deleted at unload.
 #include "environment.h"
+#include "ordered_statics.h"
 
 #include "backend_arms.h"
 #include "rdp_ctrl.h"
@@ -8,28 +9,9 @@
 #include <platform/win32_raii.h>
 #include <ssolog/trace.h>
 
-#include <atomic>
-
 namespace sessionctrl {
 
 namespace {
-
-// Owns the backend until the module unloads. Constructed ahead of every unprioritised
-// static (the logger registry among them), so destroyed after them: the module's load
-// and unload order. init_priority keeps that order whatever the link order, which ELF
-// and PE toolchains run in opposite directions. What a backend's destructor traces then
-// (the Citrix one releases its library under a trace scope) is dropped by the log.
-class BackendSlot {
-public:
-    BackendSlot() = default;
-    BackendSlot(const BackendSlot&) = delete;
-    BackendSlot& operator=(const BackendSlot&) = delete;
-    ~BackendSlot() { delete backend.load(); }
-
-    std::atomic<ISessionCtrl*> backend{nullptr};
-};
-
-__attribute__((init_priority(200))) BackendSlot g_slot;
 
 bool InstallAndInitialize(ISessionCtrl* backend) {
     InstallBackend(backend);
@@ -55,11 +37,11 @@ bool CreateBackend() {
 
 }  // namespace
 
-ISessionCtrl* CurrentBackend() { return g_slot.backend.load(); }
+ISessionCtrl* CurrentBackend() { return BackendSlot().load(); }
 
 void InstallBackend(ISessionCtrl* backend) {
     // The new object is in place before the old one is destroyed.
-    delete g_slot.backend.exchange(backend);
+    delete BackendSlot().exchange(backend);
 }
 
 // Hosts call from any thread. Two first calls racing would both create a backend and

@@ -1,5 +1,6 @@
 // The image names of the display-protocol servers, cached once found.
 #include "environment.h"
+#include "ordered_statics.h"
 #include "vmware_registry.h"
 #include "vmware_view.h"
 
@@ -7,11 +8,6 @@
 
 namespace sessionctrl::vmware {
 namespace {
-
-// Constructed before, and so destroyed after, every ordinary static of the module
-// (the backend pointer among them). Guarded by the environment lock.
-__attribute__((init_priority(101))) std::wstring g_pcoipServerName;
-__attribute__((init_priority(101))) std::wstring g_blastServerName;
 
 std::wstring CachedServerName(std::wstring& cache, const wchar_t* keyPath,
                               const wchar_t* valueName) noexcept {
@@ -33,11 +29,11 @@ std::wstring CachedServerName(std::wstring& cache, const wchar_t* keyPath,
 }  // namespace
 
 std::wstring GetPCoIPServerProcessName() noexcept {
-    return CachedServerName(g_pcoipServerName, kPCoIPKey, L"TeraHostPath");
+    return CachedServerName(PCoIPServerNameCache(), kPCoIPKey, L"TeraHostPath");
 }
 
 std::wstring GetBlastServerProcessName() noexcept {
-    return CachedServerName(g_blastServerName, kBlastRdeStubKey, L"rdepath");
+    return CachedServerName(BlastServerNameCache(), kBlastRdeStubKey, L"rdepath");
 }
 
 }  // namespace sessionctrl::vmware

@@ -1,6 +1,6 @@
 // The one header through which the library, its tools and its tests reach Win32.
-// On Windows it is the real SDK (MinGW-w64) plus the few declarations MinGW lacks;
-// on Linux it is the simulated Windows of winsim, which offers the same names.
+// On Windows it is the real SDK (the Windows SDK, or MinGW-w64 plus the few declarations
+// it lacks); on Linux it is the simulated Windows of winsim, which offers the same names.
 #pragma once
 
 #ifdef _WIN32
@@ -25,7 +25,9 @@
 #include <time.h>
 #include <wchar.h>
 
-// MinGW-w64's wtsapi32.h stops short of the extended process enumeration.
+// MinGW-w64's wtsapi32.h (i686 and x86_64 alike) stops short of the extended process
+// enumeration, which the Windows SDK declares.
+#if defined(__MINGW32__)
 #ifndef WTS_ANY_SESSION
 #define WTS_ANY_SESSION ((DWORD)-2)
 #endif
@@ -41,6 +43,7 @@ BOOL WINAPI WTSEnumerateProcessesExW(HANDLE hServer, DWORD* pLevel, DWORD Sessio
                                      LPWSTR* ppProcessInfo, DWORD* pCount);
 BOOL WINAPI WTSFreeMemoryExW(WTS_TYPE_CLASS WTSTypeClass, PVOID pMemory, ULONG NumberOfEntries);
 }
+#endif
 
 #else
 
