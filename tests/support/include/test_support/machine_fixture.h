@@ -41,18 +41,16 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // session.log since the last ForgetLog.
-    std::vector<std::string> LoggedTexts() const;
-    bool Logged(const std::string& text) const;
-    std::size_t CountLogged(const std::string& text) const;
-    void ForgetLog();
+    // session.log since the last ForgetLog: a whole transcript to compare at once.
+    std::vector<std::string> LoggedTexts() const { return TraceEntries(kSessionLog, forgotten_); }
+    void ForgetLog() { forgotten_ = TraceEntries().size(); }
 
     // What must be outstanding again when the test ends.
     winsim::Outstanding baseline_;
 
 private:
     std::string fileRoot_;
-    std::size_t forgottenLines_ = 0;
+    std::size_t forgotten_ = 0;
 };
 
 }  // namespace test_support
