@@ -47,16 +47,15 @@ bool ConflictsLocked(const FileOpen& wanting, const FileLock& wanted) {
     return false;
 }
 
-// Sets (or clears) the host lock of a range; false only when another process holds it.
-// A descriptor takes the lock type its access allows (a write lock needs write access),
-// and ranges the host cannot express (empty, or past 2^63) stay in this process.
+// Sets (or clears) the host lock of a range, a write lock for an exclusive range and a
+// read lock for a shared one; false only when another process holds a conflicting one.
+// What the host cannot express stays in this process: a lock type the descriptor's
+// access does not allow (a write lock needs write access), an empty range, one past 2^63.
 bool HostLock(int fd, const FileLock& range, bool set) {
     constexpr auto kHostMax = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
     if (range.length == 0 || range.offset > kHostMax - range.length) return true;
-    const int access = ::fcntl(fd, F_GETFL) & O_ACCMODE;
-    const bool writeLock = access == O_WRONLY || (access == O_RDWR && range.exclusive);
     struct flock lock {};
-    lock.l_type = static_cast<short>(!set ? F_UNLCK : writeLock ? F_WRLCK : F_RDLCK);
+    lock.l_type = static_cast<short>(!set ? F_UNLCK : range.exclusive ? F_WRLCK : F_RDLCK);
     lock.l_whence = SEEK_SET;
     lock.l_start = static_cast<off_t>(range.offset);
     lock.l_len = static_cast<off_t>(range.length);
