@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The main job: set-up, build, then ask the library about sessions twice:
+# The main job: set-up, build, then ask the library about sessions:
 #  - on the simulated Windows (Linux build): sessionctl with every shipped machine file;
-#  - for real under Wine (x86_64 build): the session report host and sessionctl.exe,
-#    in a fresh Wine prefix that is removed afterwards.
+#  - for real under Wine: the session report host and sessionctl.exe of the product (the
+#    32-bit build, a WOW64 process), then of the x86_64 build, in a fresh 64-bit Wine prefix
+#    that is removed afterwards.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -23,11 +24,11 @@ run() {
 bash scripts/setup.sh || exit 1
 
 echo "=== build"
-cmake --preset linux >/dev/null &&
-    cmake --build --preset linux --target sessionctl &&
-    cmake --preset mingw64 >/dev/null &&
-    cmake --build --preset mingw64 --target HalcyonSessionCtrl wine_plain_report sessionctl ||
-    exit 1
+cmake --preset linux >/dev/null && cmake --build --preset linux --target sessionctl || exit 1
+for preset in mingw32 mingw64; do
+    cmake --preset $preset >/dev/null &&
+        cmake --build --preset $preset --target HalcyonSessionCtrl wine_report sessionctl || exit 1
+done
 
 echo "=== the simulated Windows"
 SESSIONCTL="$ROOT/build/linux/bin/sessionctl"
@@ -39,18 +40,18 @@ for machine in tools/sessionctl/machines/*.json; do
 done
 
 echo "=== the real DLL under Wine"
-export HALCYON_WINE_STATE="$ROOT/build/main-job/wine-prefix.path"
+export HALCYON_WINE_PREFIX="$ROOT/build/main-job/wine-prefix"
 export WINE="$(command -v wine)" WINEBOOT="$(command -v wineboot)" WINESERVER="$(command -v wineserver)"
-export WINEDEBUG=-all WINEARCH=win64
-mkdir -p "$(dirname "$HALCYON_WINE_STATE")"
-trap 'bash tests/wine/common/prefix_cleanup.sh >/dev/null' EXIT
-bash tests/wine/common/prefix_setup.sh >/dev/null || exit 1
-WINEPREFIX="$(cat "$HALCYON_WINE_STATE")"
-export WINEPREFIX
-BIN="$ROOT/build/mingw64/bin"
-run "$WINE" "$BIN/wine_plain_report.exe"
-run "$WINE" "$BIN/sessionctl.exe" sessions
-run "$WINE" "$BIN/sessionctl.exe" info
+export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$HALCYON_WINE_PREFIX"
+trap 'bash tests/wine/prefix.sh cleanup >/dev/null' EXIT
+bash tests/wine/prefix.sh setup >/dev/null || exit 1
+for preset in mingw32 mingw64; do
+    echo "--- $preset"
+    BIN="$ROOT/build/$preset/bin"
+    run "$WINE" "$BIN/wine_report.exe"
+    run "$WINE" "$BIN/sessionctl.exe" sessions
+    run "$WINE" "$BIN/sessionctl.exe" info
+done
 
 echo "=== main job: $failures failed run(s)"
 ((failures == 0))
