@@ -54,10 +54,10 @@ inline void DescribeMachine(Product product) {
 }
 
 // What a caller hands the exports, filled beforehand.
-inline constexpr const wchar_t* kPrefilled = L"prefilled by the caller";
+inline constexpr const wchar_t* kPrefilled = L"old";  // short, so that an answer needs a new buffer
 struct Outputs {
     std::wstring text = kPrefilled;
-    int state = -7;
+    int state = -7;  // as the connection state
     bool isLocal = true;
     sessionctrl::UserTokenHolder holder;
     std::list<sessionctrl::ISessionCtrl::SESSION_INFO> sessions{{77, kPrefilled, 0}};
