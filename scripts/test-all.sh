@@ -1,64 +1,104 @@
 #!/usr/bin/env bash
 # Every test of the project: set-up, then one step per preset workflow (configure, build,
-# ctest). Each step's output goes to the terminal and to build/test-all/<step>.log; the
-# ctest results of all steps are summed into build/test-all/summary.
+# ctest) and per reliability check (scripts/reliability.sh). Each step's output goes to
+# build/test-all/<step>.log; the ctest results of all steps are summed into
+# build/test-all/summary, with each step's wall time and CPU time (user + system).
 #
-#   scripts/test-all.sh              all steps, in order
-#   scripts/test-all.sh linux mingw64  only these steps
+#   scripts/test-all.sh                all steps, in the two lanes of LANES side by side
+#   scripts/test-all.sh linux mingw64  only these, one after the other
 #
-# To add a step: add its name to STEPS and its command to STEP_COMMAND. A step passes
+# To add a step: add its name to a lane and its command to STEP_COMMAND. A step passes
 # when its command exits 0; its ctest summary lines ("... tests failed out of N") are
 # counted, and a failing step without any counts as one failure.
+#
+# The lanes keep both cores busy: the second holds what mostly runs one process at a time
+# (the Wine tests, the fuzzers), so the first lane's builds and tests get what it leaves.
+# The first lane's output is shown as it comes; the second's is in its logs, and the end
+# of a failing step's log is shown after the lanes are done.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
 
-STEPS=(linux mingw32 mingw64)
 declare -A STEP_COMMAND=(
     [linux]="cmake --workflow --preset linux"
     [mingw32]="cmake --workflow --preset mingw32"
     [mingw64]="cmake --workflow --preset mingw64"
+    [asan]="bash scripts/reliability.sh asan"
+    [tsan]="bash scripts/reliability.sh tsan"
+    [valgrind]="bash scripts/reliability.sh valgrind"  # memcheck on the linux step's build
+    [fuzz]="bash scripts/reliability.sh fuzz"
 )
-STEPS+=(reliability) && STEP_COMMAND[reliability]="bash scripts/reliability.sh"  # sanitizers, valgrind, fuzzing
+LANES=("linux asan valgrind" "mingw32 mingw64 tsan fuzz")
+# The workflows' builds and tests, two at a time (ninja would start four, ctest one).
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}" CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-2}"
 
-selected=("$@")
-((${#selected[@]})) || selected=("${STEPS[@]}")
-for step in "${selected[@]}"; do
-    [[ -n "${STEP_COMMAND[$step]+set}" ]] || { echo "unknown step: $step (have: ${STEPS[*]})" >&2; exit 2; }
+for step in "$@"; do
+    [[ -n "${STEP_COMMAND[$step]+set}" ]] || { echo "unknown step: $step (have: ${!STEP_COMMAND[*]})" >&2; exit 2; }
 done
 
 LOGS="$ROOT/build/test-all"
 mkdir -p "$LOGS"
-rm -f "$LOGS/summary"
+rm -f "$LOGS/summary" "$LOGS"/*.result
 
 if ! bash scripts/setup.sh; then
     echo "0 passed, 1 failed" | tee "$LOGS/summary"
     exit 1
 fi
-total_passed=0
-total_failed=0
-report=()
 
-for step in "${selected[@]}"; do
-    log="$LOGS/$step.log"
-    echo "=== $step: ${STEP_COMMAND[$step]}"
-    start=$SECONDS
-    bash -c "${STEP_COMMAND[$step]}" 2>&1 | tee "$log"
-    status=${PIPESTATUS[0]}
+# run_step STEP SHOW: runs the step (its output on the terminal too when SHOW is 1) and
+# leaves "passed failed exit wall user system" in build/test-all/STEP.result.
+run_step() {
+    local step="$1" show="$2" log="$LOGS/$1.log"
+    ((show)) && echo "=== $step: ${STEP_COMMAND[$step]}"
+    : >"$log"
+    (TIMEFORMAT="%R %U %S" && time bash -c "${STEP_COMMAND[$step]}" >>"$log" 2>&1) 2>"$LOGS/$step.time" &
+    local runner=$!
+    ((show)) && tail -n +1 --pid=$runner -f "$log"
+    wait $runner
+    local status=$?
     # ctest: "95% tests passed, 2 tests failed out of 40"
+    local passed failed
     read -r passed failed < <(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\)$/\1 \2/p' "$log" |
         awk '{ failed += $1; passed += $2 - $1 } END { print passed + 0, failed + 0 }')
-    if ((status != 0 && failed == 0)); then
-        failed=1
-        echo "=== $step failed before its tests could report (exit $status)"
+    ((status != 0 && failed == 0)) && failed=1
+    echo "$passed $failed $status $(tail -n 1 "$LOGS/$step.time")" >"$LOGS/$step.result"
+}
+
+run_lane() {
+    local show="$1" step
+    for step in $2; do run_step "$step" "$show"; done
+}
+
+if (($#)); then
+    order=("$@")
+    run_lane 1 "$*"
+else
+    order=(${LANES[0]} ${LANES[1]})
+    run_lane 0 "${LANES[1]}" &
+    second=$!
+    run_lane 1 "${LANES[0]}"
+    wait $second
+fi
+
+total_passed=0
+total_failed=0
+total_cpu=0
+report=()
+for step in "${order[@]}"; do
+    read -r passed failed status wall user system <"$LOGS/$step.result"
+    if ((status != 0)); then
+        echo "=== $step failed (exit $status); the end of $LOGS/$step.log:"
+        tail -n 40 "$LOGS/$step.log"
     fi
+    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%d", u + s }')
     total_passed=$((total_passed + passed))
     total_failed=$((total_failed + failed))
-    report+=("$(printf '%-10s %4d passed, %4d failed, exit %d, %ds' "$step" "$passed" "$failed" "$status" $((SECONDS - start)))")
+    total_cpu=$((total_cpu + cpu))
+    report+=("$(printf '%-9s %4d passed, %4d failed, exit %3d, %4.0f s, CPU %4d s' "$step" "$passed" "$failed" "$status" "$wall" "$cpu")")
 done
 
 echo "=== summary"
-printf '%s\n' "${report[@]}" | tee "$LOGS/summary"
+printf '%s\n' "${report[@]}" "CPU of all steps: $total_cpu s" | tee "$LOGS/summary"
 echo "$total_passed passed, $total_failed failed" | tee -a "$LOGS/summary"
 ((total_failed == 0))
