@@ -1,5 +1,6 @@
 // The cost of a trace: with logging off against an empty call and against a written
-// line; a written line against the bare open-append, write and close it cannot avoid.
+// line; a written line against the bare open-append, write and close it cannot avoid; and
+// the writers' lock a written line takes, against the same bare line without it.
 #include "floors/line_floor.h"
 #include "support/log_machine.h"
 #include "support/paired.h"
@@ -42,6 +43,22 @@ void BM_WrittenLine(benchmark::State& state) {
     state.counters[bench::kGoalCounter] = 1.2;
 }
 BENCHMARK(BM_WrittenLine)->UseRealTime();
+
+// The writers' lock alone: the same bare line with and without it, in one loop.
+void BM_LineLock(benchmark::State& state) {
+    const std::wstring path = bench::PrepareLogMachine(true);
+    ssolog::TraceResult(kText, kDetail);
+    const std::string line = bench::LastLine(path);
+    if (line.size() < 2) {
+        state.SkipWithError("logging did not write a line");
+        return;
+    }
+    bench::MeasurePair(
+        state, 8, [&] { bench::WriteLineLocked(path, line); },
+        [&] { bench::WriteLineBare(path, line); });
+    state.counters[bench::kGoalCounter] = 1.05;
+}
+BENCHMARK(BM_LineLock)->UseRealTime();
 
 const bool kLogOffAgainstLine =
     bench::DeclareCrossRatio({"BM_TraceLogOff/real_time", "BM_WrittenLine/real_time", 0.01});

@@ -27,9 +27,12 @@ TEST(LineFloorTest, AppendsExactlyTheBytesOfTheLineOursWrote) {
     const std::string ours = ReadWholeFile(path);
     ASSERT_NE(ours.find("GetClientAddress >, 192.0.2.10"), std::string::npos) << ours;
     WriteLineBare(path, LastLine(path));
+    WriteLineLocked(path, LastLine(path));
     // The simulated clock stands still, so ours would have written these very bytes.
-    EXPECT_EQ(ReadWholeFile(path), ours + ours);
+    EXPECT_EQ(ReadWholeFile(path), ours + ours + ours);
     EXPECT_EQ(winsim::CountOutstanding().openFiles, 0);
+    EXPECT_EQ(winsim::CountOutstanding().fileLocks, 0);
+    EXPECT_EQ(winsim::CallCount("LockFileEx"), 2u);  // ours and the locked floor
 }
 
 TEST(LineFloorTest, LoggingOffWritesNothing) {
