@@ -1,6 +1,6 @@
 # Citrix XenDesktop: the real DLL loads the fake wfapi.dll from the directory that "Location"
-# names in the 64-bit view (a 32-bit view decoy names one without it), calls it with the
-# right convention and gives back every block; without a usable library RDPCtrl answers.
+# names in the 64-bit view (a 32-bit view decoy names one without it), answers through it and
+# gives back every block; without a usable library RDPCtrl answers.
 source "$HALCYON_WINE_LIB"
 CITRIX_KEY='HKLM\SOFTWARE\Citrix\PortICA\Install'
 ICA="$TEST_DIR\\ICA Client"
