@@ -29,14 +29,22 @@ void BM_TraceLogOff(benchmark::State& state) {
 }
 BENCHMARK(BM_TraceLogOff)->UseRealTime();
 
-void BM_WrittenLine(benchmark::State& state) {
-    const std::wstring path = bench::PrepareLogMachine(true);
+// One traced line on a logging machine: the bytes a bare write repeats; empty (and the
+// benchmark skipped) when logging did not write it.
+std::string FirstTracedLine(benchmark::State& state, const std::wstring& path) {
     ssolog::TraceResult(kText, kDetail);
-    const std::string line = bench::LastLine(path);
+    std::string line = bench::LastLine(path);
     if (line.size() < 2) {
         state.SkipWithError("logging did not write a line");
-        return;
+        line.clear();
     }
+    return line;
+}
+
+void BM_WrittenLine(benchmark::State& state) {
+    const std::wstring path = bench::PrepareLogMachine(true);
+    const std::string line = FirstTracedLine(state, path);
+    if (line.empty()) return;
     bench::MeasurePair(
         state, 8, [] { ssolog::TraceResult(kText, kDetail); },
         [&] { bench::WriteLineBare(path, line); });
@@ -47,12 +55,8 @@ BENCHMARK(BM_WrittenLine)->UseRealTime();
 // The writers' lock alone: the same bare line with and without it, in one loop.
 void BM_LineLock(benchmark::State& state) {
     const std::wstring path = bench::PrepareLogMachine(true);
-    ssolog::TraceResult(kText, kDetail);
-    const std::string line = bench::LastLine(path);
-    if (line.size() < 2) {
-        state.SkipWithError("logging did not write a line");
-        return;
-    }
+    const std::string line = FirstTracedLine(state, path);
+    if (line.empty()) return;
     bench::MeasurePair(
         state, 8, [&] { bench::WriteLineLocked(path, line); },
         [&] { bench::WriteLineBare(path, line); });
