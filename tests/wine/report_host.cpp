@@ -4,6 +4,7 @@
 //   server=PATH  starts PATH (a stand-in server process) and waits until FindProcess lists it
 //   wait=PATH    prints "ready", then waits until the file PATH exists
 //   write=N      traces N more lines "Disconnect, 100001 (0x186a1)"..., prints how long it took
+//                ("write_ms="), its slowest line ("slowest_us=") and how many took over 5 ms
 //   hold=PATH    takes the log writers' lock on the file PATH, prints "held", sleeps holding it
 //   block=PATH   as hold=, and lets no writer open the file meanwhile
 #include <sessionctrl/SessionCtrl.h>
@@ -103,6 +104,26 @@ void Hold(const std::string& path, bool block) {
     Sleep(INFINITE);
 }
 
+// Traces `count` more numbered lines; prints how long they took, the slowest one and how
+// many took over 5 ms.
+void WriteLines(int count, unsigned long& lines) {
+    const DWORD start = GetTickCount();
+    LARGE_INTEGER perSecond{}, before{}, after{};
+    QueryPerformanceFrequency(&perSecond);
+    LONGLONG slowest = 0;
+    unsigned long over5ms = 0;
+    for (; count > 0; --count) {
+        QueryPerformanceCounter(&before);
+        SessionCtrl::Disconnect(100000 + ++lines, false);
+        QueryPerformanceCounter(&after);
+        const LONGLONG took = after.QuadPart - before.QuadPart;
+        slowest = took > slowest ? took : slowest;
+        over5ms += took * 200 > perSecond.QuadPart;
+    }
+    std::printf("write_ms=%lu\nslowest_us=%lld\nover_5ms=%lu\n", GetTickCount() - start,
+                slowest * 1000000 / perSecond.QuadPart, over5ms);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,10 +144,7 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             while (GetFileAttributesW(Wide(value).c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(1);
         } else if (name == "write") {
-            const DWORD start = GetTickCount();
-            for (int count = std::atoi(value.c_str()); count > 0; --count)
-                SessionCtrl::Disconnect(100000 + ++lines, false);
-            std::printf("write_ms=%lu\n", GetTickCount() - start);
+            WriteLines(std::atoi(value.c_str()), lines);
         } else if (name == "hold" || name == "block") {
             Hold(value, name == "block");
         } else {
