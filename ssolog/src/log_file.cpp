@@ -57,7 +57,7 @@ void DebugLog::WaitForWriters(FILE* file, platform::FileRangeLock& writers) {
     const DWORD start = timeGetTime();
     const bool mayWait =
         !writersWaitTimedOut || start - writersWaitTimedOutAt >= kWritersLockBackOffMs;
-    while (!writers.TryLock(handle)) {
+    for (unsigned retries = 0; !writers.TryLock(handle); ++retries) {
         // Any other failure: the line goes out without the lock.
         if (GetLastError() != ERROR_LOCK_VIOLATION || !mayWait) return;
         if (timeGetTime() - start >= kWritersLockWaitMs) {
@@ -65,7 +65,12 @@ void DebugLog::WaitForWriters(FILE* file, platform::FileRangeLock& writers) {
             writersWaitTimedOutAt = timeGetTime();
             return;
         }
-        Sleep(kWritersLockRetryMs);
+        // A holder keeps the lock for one write and flush, so a collision normally ends
+        // within a few yields; a pause (a whole timer tick on Windows) only comes after them.
+        if (retries < kWritersLockYields)
+            SwitchToThread();
+        else
+            Sleep(kWritersLockRetryMs);
     }
     // Had: whoever was stuck has let go, so the next line may wait again.
     writersWaitTimedOut = false;

@@ -15,10 +15,12 @@ constexpr size_t kMaxPendingLines = 100;
 // each line they append (the range is a token, not data).
 constexpr ULONGLONG kWritersLockOffset = 0x7FFFFFFF00000000ull;
 constexpr DWORD kWritersLockLength = 1;
-// How long a line waits for that lock before it is written without it, the pause between
-// two attempts, and how long after such a timeout lines do not wait at all.
+// How long a line waits for that lock before it is written without it, how many attempts
+// only yield the processor before the next ones pause, that pause, and how long after such
+// a timeout lines do not wait at all.
 constexpr DWORD kWritersLockWaitMs = 50;
-constexpr DWORD kWritersLockRetryMs = 10;
+constexpr unsigned kWritersLockYields = 16;
+constexpr DWORD kWritersLockRetryMs = 1;
 constexpr DWORD kWritersLockBackOffMs = 10000;
 
 }  // namespace ssolog

@@ -12,12 +12,13 @@ namespace {
 
 using test_support::kSessionLog;
 
-// The clock step before the line; 'h': another handle holds the byte, 'x': LockFileEx
-// fails, '-': neither; the milliseconds slept, then the file calls ("LockFileEx+": a run).
+// The clock step before the line; 'h': another handle holds the byte, 'c': it is held at
+// the first attempt only (a collision), 'x': LockFileEx fails, '-': none of these; the milliseconds slept, then the file calls ("LockFileEx+": a run).
 struct Row { const char* name; DWORD msLater; char peer; const char* waitedAndCalls; };
 
 const Row kRows[] = {
     {"free", 0, '-', "0 _wfsopen LockFileEx WriteFile UnlockFileEx"},
+    {"collision", 0, 'c', "0 _wfsopen LockFileEx+ WriteFile UnlockFileEx"},
     {"held", 0, 'h', "50 _wfsopen LockFileEx+ WriteFile"},
     {"heldWithinTenSeconds", 9999, 'h', "0 _wfsopen LockFileEx WriteFile"},
     {"heldTenSecondsLater", 1, 'h', "50 _wfsopen LockFileEx+ WriteFile"},
@@ -40,6 +41,7 @@ TEST_F(LogLock, EachLineWaitsBoundedForTheOtherWriters) {
                                           FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         if (row.peer == 'h') LockFileEx(peer.Get(), LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
         if (row.peer == 'x') winsim::FailCall("LockFileEx", ERROR_ACCESS_DENIED, 1);
+        if (row.peer == 'c') winsim::FailCall("LockFileEx", ERROR_LOCK_VIOLATION, 1);
         const std::size_t first = winsim::CallLog().size();
         const DWORD start = timeGetTime();
         log.WriteLine(L"x", nullptr);

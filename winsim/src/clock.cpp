@@ -1,4 +1,5 @@
-// One simulated clock behind _time64, GetLocalTime and timeGetTime; Sleep advances it.
+// One simulated clock behind _time64, GetLocalTime and timeGetTime; Sleep advances it,
+// SwitchToThread does not.
 #include "machine_state.h"
 
 namespace {
@@ -118,4 +119,9 @@ extern "C" void Sleep(DWORD milliseconds) {
     Guard guard = Lock();
     State().sleeps.push_back(milliseconds);
     Advance(State(), milliseconds);
+}
+
+extern "C" BOOL SwitchToThread(void) {
+    Enter("SwitchToThread");  // cannot fail; never blocks
+    return FALSE;             // no other thread was ready to run
 }

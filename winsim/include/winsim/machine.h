@@ -114,7 +114,7 @@ WINSIM_API void SetCurrentThreadId(DWORD tid);
 
 // ---- clock ---------------------------------------------------------------------------
 // One simulated clock drives _time64, GetLocalTime and timeGetTime; Sleep advances it
-// and never blocks.
+// and never blocks; SwitchToThread takes no time (no other thread is ever ready).
 WINSIM_API void SetLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute,
                              WORD second, WORD milliseconds);
 WINSIM_API void SetTime64(__time64_t seconds);  // also moves local time; may go back
@@ -178,9 +178,9 @@ WINSIM_API std::vector<Wait> Waits();
 // ---- fault injection and call log -----------------------------------------------------
 // The named Win32 function fails with `error` (its documented failure result, last
 // error set): on every call when nth is 0, else only on the nth call from now (1-based).
-// Functions that cannot fail on Windows (GetLocalTime, timeGetTime, Sleep, the critical
-// section calls, WTSFreeMemory, WTSCloseServer, GetCurrentProcessId/ThreadId, _wcsicmp,
-// _wtoi, UnlockFileEx) are logged but ignore faults; GetLastError, SetLastError and
+// Functions that cannot fail on Windows (GetLocalTime, timeGetTime, Sleep, SwitchToThread,
+// the critical section calls, WTSFreeMemory, WTSCloseServer, GetCurrentProcessId/ThreadId,
+// _wcsicmp, _wtoi, UnlockFileEx) are logged but ignore faults; GetLastError, SetLastError and
 // _fileno are not logged. A stream's writes are logged (and fail) as "WriteFile".
 WINSIM_API void FailCall(const std::string& function, DWORD error, unsigned nth = 0);
 WINSIM_API void ClearFaults();

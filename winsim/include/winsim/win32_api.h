@@ -402,6 +402,7 @@ WINSIM_API BOOL CloseHandle(HANDLE handle);
 WINSIM_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 WINSIM_API HLOCAL LocalFree(HLOCAL memory);
 WINSIM_API void Sleep(DWORD milliseconds);
+WINSIM_API BOOL SwitchToThread(void);
 WINSIM_API void GetLocalTime(LPSYSTEMTIME time);
 
 WINSIM_API HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
