@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds the log benchmark for Windows with MinGW-w64 and runs it under Wine, in a 64-bit
 # prefix of the work directory: first the product's i686 build (a WOW64 process), then the
-# x86_64 build.
+# x86_64 build; after each, the processes sharing one log (wine_writers.sh) with that
+# build's DLL and the Wine tests' host.
 #   bench/wine.sh [work directory] [benchmark arguments...]   (default: /tmp/halcyon-wine-bench)
 # Google Benchmark for each target is built once from Debian's source package (the same
 # version as the libbenchmark-dev of the Linux build) into <work>/gbench-<bits>.
@@ -42,4 +43,9 @@ for bits in 32 64; do
   cmake --build "$work/build-$bits" -j2 --target bench_log
   echo "=== bench_log.exe, mingw$bits"
   wine "$work/build-$bits/bin/bench_log.exe" "$@"
+  cmake -S "$source_dir" -B "$work/writers-$bits" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw$bits.cmake" -DHALCYON_WERROR=ON >/dev/null
+  cmake --build "$work/writers-$bits" -j2 --target wine_report
+  echo "=== processes sharing session.log, mingw$bits"
+  "$source_dir/bench/wine_writers.sh" "$work/writers-$bits/bin"
 done

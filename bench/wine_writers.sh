@@ -4,26 +4,27 @@
 # rounds, the lines per second of each (4,000 over the slowest host's writing time), their
 # ratio and the slowest single line.
 #   bench/wine_writers.sh <bin dir holding wine_report.exe> [rounds, default 5]
-# Runs in $WINEPREFIX (default /tmp/halcyon-wine-bench/wine-prefix, made when missing); logs
-# to C:\halcyon-bench\DebugSSO and deletes the "SSOLog" key at the end.
+# Runs with $WINE (default wine) in $WINEPREFIX (default /tmp/halcyon-wine-bench/wine-prefix,
+# made when missing); logs to C:\halcyon-bench\DebugSSO and deletes the "SSOLog" key at the end.
 set -eu
 bin="$(cd "$1" && pwd)"
 rounds="${2:-5}"
+wine="${WINE:-wine}"
 export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="${WINEPREFIX:-/tmp/halcyon-wine-bench/wine-prefix}"
 [ -d "$WINEPREFIX/drive_c" ] || { mkdir -p "$WINEPREFIX"; wineboot -i >/dev/null 2>&1; }
 key='HKLM\SOFTWARE\Corvane Systems K.K.\Corvane Keywarden\SSOLog'
-wine reg add "$key" /v OutputLog /t REG_DWORD /d 1 /f /reg:64 >/dev/null 2>&1
-wine reg add "$key" /v OutputLogDir /t REG_SZ /d 'C:\halcyon-bench' /f /reg:64 >/dev/null 2>&1
+"$wine" reg add "$key" /v OutputLog /t REG_DWORD /d 1 /f /reg:64 >/dev/null 2>&1
+"$wine" reg add "$key" /v OutputLogDir /t REG_SZ /d 'C:\halcyon-bench' /f /reg:64 >/dev/null 2>&1
 dir="$WINEPREFIX/drive_c/halcyon-bench"
 out="$(mktemp -d)"
-trap 'rm -rf "$out"; wine reg delete "$key" /f /reg:64 >/dev/null 2>&1 || true' EXIT
+trap 'rm -rf "$out"; "$wine" reg delete "$key" /f /reg:64 >/dev/null 2>&1 || true' EXIT
 
 # run <hosts> <lines each>: that many hosts, each started and initialised first, write their
 # lines from the same moment; prints "<lines per second> <slowest line in us> <lines over 5 ms>".
 run() {
     rm -rf "$dir" "$out"/host-*
     for h in $(seq "$1"); do
-        wine "$bin/wine_report.exe" local 'wait=C:\halcyon-bench-go' "write=$2" >"$out/host-$h" &
+        "$wine" "$bin/wine_report.exe" local 'wait=C:\halcyon-bench-go' "write=$2" >"$out/host-$h" &
         until grep -qs "^ready" "$out/host-$h"; do sleep 0.05; done
     done
     touch "$WINEPREFIX/drive_c/halcyon-bench-go"
