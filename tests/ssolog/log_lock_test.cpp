@@ -13,7 +13,8 @@ namespace {
 using test_support::kSessionLog;
 
 // The clock step before the line; 'h': another handle holds the byte, 'c': it is held at
-// the first attempt only (a collision), 'x': LockFileEx fails, '-': none of these; the milliseconds slept, then the file calls ("LockFileEx+": a run).
+// the first attempt only (a collision), 'x': LockFileEx fails, '-': none of these; the
+// milliseconds slept, then the file calls ("LockFileEx+": a run).
 struct Row { const char* name; DWORD msLater; char peer; const char* waitedAndCalls; };
 
 const Row kRows[] = {
