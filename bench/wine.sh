@@ -44,7 +44,8 @@ for bits in 32 64; do
   echo "=== bench_log.exe, mingw$bits"
   wine "$work/build-$bits/bin/bench_log.exe" "$@"
   cmake -S "$source_dir" -B "$work/writers-$bits" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw$bits.cmake" -DHALCYON_WERROR=ON >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw$bits.cmake" \
+    -DHALCYON_WERROR=ON >/dev/null
   cmake --build "$work/writers-$bits" -j2 --target wine_report
   echo "=== processes sharing session.log, mingw$bits"
   "$source_dir/bench/wine_writers.sh" "$work/writers-$bits/bin"

@@ -46,7 +46,8 @@ printf "$format" round 1x4000/s 4x1000/s ratio "1x max us" "4x max us" "1x >5ms"
 for r in $(seq "$rounds"); do
     read -r alone aloneUs aloneOver _ <<<"$(run 1 4000)"
     read -r together togetherUs togetherOver lost <<<"$(run 4 1000)"
-    printf "$format" "$r" "$alone" "$together" "$(awk "BEGIN { printf \"%.2f\", $together / $alone }")" \
+    ratio="$(awk "BEGIN { printf \"%.2f\", $together / $alone }")"
+    printf "$format" "$r" "$alone" "$together" "$ratio" \
         "$aloneUs" "$togetherUs" "$aloneOver" "$togetherOver" "$lost" | tee -a "$out/rounds"
 done
 medians=()
@@ -54,4 +55,5 @@ for column in $(seq 2 8); do
     medians+=("$(awk -v c="$column" '{ print $c }' "$out/rounds" | sort -g |
                  awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')")
 done
-printf "$format" median "${medians[@]}" "$(awk '{ n += $9 } END { print n " in all" }' "$out/rounds")"
+lostInAll="$(awk '{ n += $9 } END { print n " in all" }' "$out/rounds")"
+printf "$format" median "${medians[@]}" "$lostInAll"
