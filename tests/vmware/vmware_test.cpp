@@ -92,14 +92,14 @@ protected:
                 const std::string image = kind == "pcoip" ? "pcoip_server_win32.exe" : text;
                 winsim::AddProcess({nextPid_++, static_cast<DWORD>(std::stoul(id)), Wide(image)});
             } else if (kind == "alice") {
-                winsim::AddSession({1, L"Console", L"alice", L"CORP", WTSActive, std::nullopt, false, {}, {}});
+                winsim::AddSession({1, L"Console", L"alice", L"CORP", WTSActive, std::nullopt, false, {}, {}, {}});
             } else if (kind == "bob") {
                 winsim::AddUser(L"bob", kBob);
                 const auto ts = text == "ts" ? std::optional(winsim::IPv4(192, 0, 2, 10)) : std::nullopt;
-                winsim::AddSession({5, L"RDP-Tcp#3", L"bob", L"LAB", WTSDisconnected, ts, false, {}, {}});
+                winsim::AddSession({5, L"RDP-Tcp#3", L"bob", L"LAB", WTSDisconnected, ts, false, {}, {}, {}});
             } else if (kind == "carol") {
                 winsim::AddUser(L"carol", kCarol);
-                winsim::AddSession({6, L"RDP-Tcp#4", L"carol", L"LAB", WTSActive, std::nullopt, false, {}, {}});
+                winsim::AddSession({6, L"RDP-Tcp#4", L"carol", L"LAB", WTSActive, std::nullopt, false, {}, {}, {}});
             } else if (kind == "remote" || kind == "wow") {
                 kind == "remote" ? winsim::SetRemoteSession(true) : winsim::SetWow64(wow64_ = true);
             } else if (kind == "own") {

@@ -87,6 +87,9 @@ struct SessionSpec {
     std::map<int, std::vector<BYTE>> rawInfo;
     // Queries of these classes fail with the given error.
     std::map<int, DWORD> failingInfo;
+    // Queries of these classes report this byte count, whatever they hand out (a count
+    // that stops short of the NUL, or inside a character).
+    std::map<int, DWORD> reportedBytes;
 };
 // WTSDisconnectSession / WTSLogoffSession of a session not added here fail with
 // ERROR_CTX_WINSTATION_NOT_FOUND; WTSQueryUserToken of one fails with ERROR_FILE_NOT_FOUND.
