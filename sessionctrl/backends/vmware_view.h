@@ -18,6 +18,9 @@ inline constexpr int kSessionDataVersion = 7;
 
 // Major version of VMware View, 0 when unreadable. Read once; final for the process.
 int GetVdmMajorVersion() noexcept;
+// The major version a "ProductVersion" text gives: what _wtoi reads before its first
+// dot ("7.5.1" is 7, "abc" is 0).
+int MajorVersionOf(std::wstring productVersion) noexcept;
 
 // True when a non-empty "ViewClient_IP_Address" is recorded for the session; then
 // `address`, when given, receives it. Otherwise `address` is left alone.
