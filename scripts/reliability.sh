@@ -26,7 +26,7 @@ FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
 VALGRIND_BUDGET="${VALGRIND_BUDGET:-75}"
 SWEEP_STRIDE="${SWEEP_STRIDE:-7}"
 OUT="$ROOT/build/reliability"
-FUZZERS=(fuzz_address_format fuzz_registry_text fuzz_log_line fuzz_reg_file fuzz_session_answers)
+FUZZERS=(fuzz_session_answers fuzz_registry_text fuzz_log_line fuzz_reg_file)
 # The test programs whose tests start threads: the only ones ThreadSanitizer has to see.
 TSAN_PROGRAMS=(reliability_tests ssolog_tests sessionctrl_tests)
 mkdir -p "$OUT"

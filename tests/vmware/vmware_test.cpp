@@ -23,7 +23,6 @@ using sessionctrl::VMViewCtrl;
 const std::wstring kVdm = L"SOFTWARE\\VMware, Inc.\\VMware VDM";
 const std::wstring kSessions = kVdm + L"\\SessionData\\";
 const std::wstring kBob = L"S-1-5-21-1000-2000-3000-1002";
-const std::wstring kCarol = L"S-1-5-21-1000-2000-3000-1003";
 const wchar_t* const kAddress = L"ViewClient_IP_Address";
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
@@ -36,7 +35,6 @@ const std::map<std::string, std::pair<std::wstring, const wchar_t*>> kRegWords =
     {"proto", {kSessions, L"ViewClient_Protocol"}}, {"tera", {L"SOFTWARE\\Teradici\\PCoIP", L"TeraHostPath"}},
     {"rde", {L"SOFTWARE\\VMware, Inc.\\Vmware Blast\\Vvc\\Plugins\\blastRdeStub", L"rdepath"}},
     {"volbob", {kBob + L"\\Volatile Environment", kAddress}},
-    {"volcarol", {kCarol + L"\\Volatile Environment", kAddress}},
     {"volalice", {L"S-1-5-21-1000-2000-3000-1001\\Volatile Environment", kAddress}}};
 
 class VMwareFixture : public test_support::LibraryFixture {
@@ -59,7 +57,7 @@ protected:
     // "~" is a blank, "c*N" N times c, and a final "!" leaves out the NUL. procN=image runs a
     // process, pcoipN the default PCoIP server (pids in word order). alice is on the console
     // (session 1), bob on "RDP-Tcp#3" (session 5, disconnected; bob=ts: with the Terminal
-    // Services client record 192.0.2.10), carol on "RDP-Tcp#4" (session 6). remote, wow (WOW64), own=N and product=P set how
+    // Services client record 192.0.2.10). remote, wow (WOW64), own=N and product=P set how
     // Windows sees the caller and what is installed. fail=Function[@n] makes that call fail
     // with ERROR_ACCESS_DENIED (on the nth call only): taken only when `faults` is true.
     void Machine(const std::string& words, bool faults = false) {
@@ -97,9 +95,6 @@ protected:
                 winsim::AddUser(L"bob", kBob);
                 const auto ts = text == "ts" ? std::optional(winsim::IPv4(192, 0, 2, 10)) : std::nullopt;
                 winsim::AddSession({5, L"RDP-Tcp#3", L"bob", L"LAB", WTSDisconnected, ts, false, {}, {}, {}});
-            } else if (kind == "carol") {
-                winsim::AddUser(L"carol", kCarol);
-                winsim::AddSession({6, L"RDP-Tcp#4", L"carol", L"LAB", WTSActive, std::nullopt, false, {}, {}, {}});
             } else if (kind == "remote" || kind == "wow") {
                 kind == "remote" ? winsim::SetRemoteSession(true) : winsim::SetWow64(wow64_ = true);
             } else if (kind == "own") {
@@ -173,9 +168,9 @@ protected:
             out = std::to_string(vm::FindProcessInOwnSession(names, static_cast<WORD>(call[4] - '0')));
         } else if (call == "local") {
             out = std::to_string(backend->IsLocalSession());
-        } else if (call.rfind("addr", 0) == 0) {  // of session 5 (then 6: "both"): result, isLocal, address
-            for (const DWORD session : {DWORD{5}, DWORD{6}}) {
-                if (session == 6 && call.find("both") == std::string::npos) break;
+        } else if (call.rfind("addr", 0) == 0) {  // of session 5 (then 1: "both"): result, isLocal, address
+            for (const DWORD session : {5u, 1u}) {
+                if (session == 1 && call.find("both") == std::string::npos) break;
                 std::wstring address = L"keep";
                 bool local = call.find("local") != std::string::npos;
                 out += (out.empty() ? "" : ", ") + std::to_string(backend->GetClientAddress(session, address, local));
@@ -263,8 +258,8 @@ const Row kRows[] = {
     {"AddressBelow7PCoIPServer", "ver=6.2.0 bob volbob=10.9.8.7 pcoip1", "addr", "1 1 "},
     {"AddressBelow7Volatile", "ver=6.2.0 bob volbob=10.9.8.7 volalice=172.16.0.1 pcoip5", "addr local", "1 0 10.9.8.7"},
     // Each user's own volatile environment, whoever the process asked first.
-    {"AddressBelow7TwoUsers", "ver=6.2.0 bob carol volbob=10.9.8.7 volcarol=10.9.8.8 volalice=172.16.0.1", "addr both",
-     "1 0 10.9.8.7, 1 0 10.9.8.8"},
+    {"AddressBelow7TwoUsers", "ver=6.2.0 alice bob volbob=10.9.8.7 volalice=172.16.0.1", "addr both",
+     "1 0 10.9.8.7, 1 0 172.16.0.1"},
     {"AddressBelow7EmptyVolatile", "ver=6.2.0 bob volbob=", "addr local", "1 0 "},
     {"AddressBelow7NoVolatile", "ver=6.2.0 bob volalice=172.16.0.1", "addr local", "0 0 "},
     {"AddressBelow7VolatileOverflows", "ver=6.2.0 bob volbob=1*255", "addr local", "0 0 "},
