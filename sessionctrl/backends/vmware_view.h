@@ -26,8 +26,9 @@ int MajorVersionOf(std::wstring productVersion) noexcept;
 // `address`, when given, receives it. Otherwise `address` is left alone.
 bool ReadSessionClientAddress(DWORD sessionId, std::wstring* address) noexcept;
 
-// "ViewClient_IP_Address" of the volatile environment in the hive of the thread's
-// user (the impersonated one while impersonating); an empty value counts as found. `address` is written only when found.
+// "ViewClient_IP_Address" of the volatile environment in the hive of the thread's user
+// (the impersonated one while impersonating); an empty value counts as found. `address`
+// is written only when found.
 bool ReadVolatileClientAddress(std::wstring& address) noexcept;
 
 // Image names of the PCoIP and Blast RDE servers from the registry (text after the
