@@ -3,6 +3,8 @@
 // on every way out, exceptions included.
 #include "terminal_services.h"
 
+#include "answer_text.h"
+
 #include <platform/win32_raii.h>
 #include <ssolog/trace.h>
 
@@ -37,7 +39,7 @@ bool QueryNonEmptyAnswer(DWORD sessionId, WTS_INFO_CLASS infoClass, std::wstring
     DWORD bytes = 0;
     if (!QuerySessionInfo(sessionId, infoClass, buffer, bytes)) return false;
     if (buffer.Get() == nullptr || bytes == 0) return false;
-    text = buffer.Get();
+    text = TextWithinBytes(buffer.Get(), bytes);
     return true;
 }
 
@@ -144,7 +146,7 @@ bool GetSessionUserName(DWORD sessionId, std::wstring& user) {
         platform::WtsBuffer<WCHAR> buffer;
         DWORD bytes = 0;
         if (!QuerySessionInfo(sessionId, WTSUserName, buffer, bytes)) return false;
-        if (buffer.Get() != nullptr) user = buffer.Get();
+        if (buffer.Get() != nullptr) user = TextWithinBytes(buffer.Get(), bytes);
         // Nobody logged on shows as an empty name.
         return !user.empty();
     } catch (...) {

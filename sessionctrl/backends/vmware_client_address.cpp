@@ -3,6 +3,8 @@
 #include "vmware_registry.h"
 #include "vmware_view.h"
 
+#include <platform/win32_raii.h>
+
 #include <utility>
 
 namespace sessionctrl::vmware {
@@ -22,8 +24,14 @@ bool ReadSessionClientAddress(DWORD sessionId, std::wstring* address) noexcept {
     }
 }
 
+// The predefined HKEY_CURRENT_USER is bound to one user for the whole process at its
+// first use: in a service serving several sessions it would answer the first user's
+// hive to every later caller. The hive of the thread's (impersonated) user is opened
+// for this one read instead.
 bool ReadVolatileClientAddress(std::wstring& address) noexcept {
-    auto text = ReadRegistryString(HKEY_CURRENT_USER, kVolatileEnvironmentKey,
+    platform::UniqueKey userHive;
+    if (RegOpenCurrentUser(KEY_READ, userHive.Receive()) != ERROR_SUCCESS) return false;
+    auto text = ReadRegistryString(userHive.Get(), kVolatileEnvironmentKey,
                                    kClientAddressValue, kValueChars);
     if (!text) return false;
     address = std::move(*text);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 
 namespace sessionctrl::vmware {
 namespace {
@@ -14,16 +15,18 @@ std::atomic<int> g_vdmMajorVersion{-1};
 int ReadVdmMajorVersion() noexcept {
     auto version = ReadRegistryString(HKEY_LOCAL_MACHINE, kVdmKey, L"ProductVersion",
                                       kValueChars);
-    if (!version) return 0;
-    // Only the text before the first dot counts: "7.5.1" is 7.
-    std::wstring& text = *version;
-    const std::size_t dot = text.find(L'.');
-    if (dot != std::wstring::npos) text.resize(dot);
-    if (text.empty()) return 0;
-    return _wtoi(text.c_str());
+    return version ? MajorVersionOf(std::move(*version)) : 0;
 }
 
 }  // namespace
+
+int MajorVersionOf(std::wstring productVersion) noexcept {
+    // Only the text before the first dot counts: "7.5.1" is 7.
+    const std::size_t dot = productVersion.find(L'.');
+    if (dot != std::wstring::npos) productVersion.resize(dot);
+    if (productVersion.empty()) return 0;
+    return _wtoi(productVersion.c_str());
+}
 
 int GetVdmMajorVersion() noexcept {
     const int cached = g_vdmMajorVersion.load();

@@ -18,13 +18,17 @@ inline constexpr int kSessionDataVersion = 7;
 
 // Major version of VMware View, 0 when unreadable. Read once; final for the process.
 int GetVdmMajorVersion() noexcept;
+// The major version a "ProductVersion" text gives: what _wtoi reads before its first
+// dot ("7.5.1" is 7, "abc" is 0).
+int MajorVersionOf(std::wstring productVersion) noexcept;
 
 // True when a non-empty "ViewClient_IP_Address" is recorded for the session; then
 // `address`, when given, receives it. Otherwise `address` is left alone.
 bool ReadSessionClientAddress(DWORD sessionId, std::wstring* address) noexcept;
 
-// "ViewClient_IP_Address" of the thread's HKEY_CURRENT_USER volatile environment; an
-// empty value counts as found. `address` is written only when found.
+// "ViewClient_IP_Address" of the volatile environment in the hive of the thread's user
+// (the impersonated one while impersonating); an empty value counts as found. `address`
+// is written only when found.
 bool ReadVolatileClientAddress(std::wstring& address) noexcept;
 
 // Image names of the PCoIP and Blast RDE servers from the registry (text after the

@@ -3,6 +3,7 @@
 // of their Terminal Services namesakes); Terminal Services for domain and user.
 #include "xendesktop_ctrl.h"
 
+#include "answer_text.h"
 #include "terminal_services.h"
 #include "wfapi_buffer.h"
 
@@ -14,7 +15,9 @@
 namespace sessionctrl {
 namespace {
 
-// The domain and user queries: any text, even an empty one, is an answer.
+// The domain and user queries: any text, even an empty one, is an answer. Their text is
+// read up to its NUL whatever byte count came back: for these two queries the count is
+// not looked at, so a count of 0 with a text still answers that text.
 bool QueryTerminalServicesText(DWORD sessionId, WTS_INFO_CLASS infoClass,
                                const char* errorText, std::wstring& text) {
     platform::WtsBuffer<WCHAR> buffer;
@@ -61,12 +64,10 @@ bool XenDesktopCtrl::GetWinStationName(DWORD sessionId, std::wstring& name) {
             ssolog::TraceNumber(L"[WFAPI] GetWinStationName error >", static_cast<int>(error));
             return false;
         }
-        if (buffer.Get()[0] == L'\0') {
-            name = L"Console";
-            return true;
-        }
-        name = buffer.Get();
-        return !name.empty();
+        const std::wstring station = TextWithinBytes(buffer.Get(), bytes);
+        // The physical console reports no station name.
+        name = station.empty() ? L"Console" : station;
+        return true;
     } catch (...) {
         return false;
     }

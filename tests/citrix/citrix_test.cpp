@@ -42,7 +42,8 @@ const std::map<std::string, fake_wfapi::Answer> kAnswers = {
     {"8bytes", {TRUE, {0}, 8}}, {"0bytes", {TRUE, {'A', 0, 0, 0, 0, 0, 0, 0}, 0}}};
 
 // Blank-separated words. Call=A: wfapi.dll answers the call of that line (dots for blanks)
-// with A from kAnswers, or with the text after "@". xd, xd7: that product installed; own=N:
+// with A from kAnswers, or with the text after "@" (ending in "%C.B": with a count of C
+// characters and B bytes). xd, xd7: that product installed; own=N:
 // the caller's session; remote: a Remote Desktop session; win=M.m.s: the Windows version;
 // wow: a 32-bit process on 64-bit Windows (from before the backend initialises). bob:
 // bob's session 5 of domain CORP (bob=blank: without user and domain; bob=fail: its
@@ -60,7 +61,11 @@ void Machine(const std::string& words, bool early) {
         if (std::isupper(kind[0])) {
             std::string call = kind;
             std::replace(call.begin(), call.end(), '.', ' ');
-            fake_wfapi::Answers()[call] = value[0] == '@' ? fake_wfapi::Text(text.substr(1)) : kAnswers.at(value);
+            const std::size_t count = std::min(value.find('%'), value.size());
+            auto& answer = fake_wfapi::Answers()[call] = value[0] == '@' ? fake_wfapi::Text(text.substr(1, count - 1))
+                                                                         : kAnswers.at(value);
+            unsigned chars = 0, bytes = 0;
+            if (std::sscanf(value.c_str() + count, "%%%u.%u", &chars, &bytes) == 2) answer.bytes = chars * sizeof(WCHAR) + bytes;
         } else if (kind == "xd" || kind == "xd7") {
             test_support::InstallProduct(kind == "xd" ? L"XenDesktop" : L"XenDesktop7");
         } else if (kind == "own" || kind == "remote" || kind == "wow") {
@@ -75,7 +80,7 @@ void Machine(const std::string& words, bool early) {
             const std::map<int, DWORD> failing = {{WTSDomainName, 5}, {WTSUserName, 7022}};
             winsim::AddUser(L"bob", L"S-1-5-21-1000-2000-3000-1105");
             winsim::AddSession({5, L"", blank ? L"" : L"bob", blank ? L"" : L"CORP", WTSActive, std::nullopt, false, {},
-                                value == "fail" ? failing : std::map<int, DWORD>{}});
+                                value == "fail" ? failing : std::map<int, DWORD>{}, {}});
         } else if (kind == "loc" || kind == "locx") {
             std::replace(text.begin(), text.end(), L'^', L'\0');
             text = !text.empty() && text.back() == L'!' ? text.substr(0, text.size() - 1) : text + L'\0';
@@ -239,6 +244,8 @@ const Row kRows[] = {
      "false 77, false old, true  true | Query 5 8 | Query 5 6" + kStationError + "0 (0x0) | Query 5 14"},
     {"OddSizes", "Query.5.8=8bytes Query.5.6=0bytes", "status station",
      "false 77, false old | Query 5 8 | Free | Query 5 6" + kStationError + "0 (0x0) | Free"},
+    {"TextsWithinTheirByteCount", "own=2 Query.5.6=@ICA-CGP#4%3.1 Query.2.6=@A%0.1", "station ownstation",
+     "true ICA, true Console | Query 5 6 | Free | Query 2 6 | Free"},
     {"IPv6Client", "Query.5.14=ipv6", "address", "true fe80:0:0:0:1:2:3:4 false | Query 5 14 | Free"},
     {"OwnEmptyStationIsConsole", "own=2 Query.2.6=@", "ownstation", "true Console | Query 2 6 | Free"},
     {"ThrowingQueries", "Query.5.8=throw Query.5.6=throw Query.5.14=throw Enumerate.0.1=throw win=6.3.0",

@@ -31,7 +31,7 @@ Answer Record(HANDLE server, std::string call, Number... numbers) {
 template <class Block>
 BOOL Give(const Answer& answer, Block** out, DWORD* count) {
     std::vector<BYTE> block = answer.block;
-    block.resize(std::max<std::size_t>(block.size(), answer.bytes) + 1);
+    block.resize(std::max<std::size_t>(block.size(), answer.bytes));
     *out = answer.block.empty() ? nullptr : reinterpret_cast<Block*>(block.data());
     if (!answer.block.empty()) g_state.blocks.emplace(block.data(), std::move(block));
     *count = answer.bytes;

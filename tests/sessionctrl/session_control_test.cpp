@@ -32,8 +32,9 @@ winsim::SessionSpec Session(DWORD id, const wchar_t* station, const wchar_t* use
 // Session 1 is the caller's console: no domain, no client. 4 is a connected IPv6 client of
 // address zero; 5 a disconnected IPv4 client; 6 an IPv6 client nobody is logged on to, listed
 // without a station name; 7 refuses every query; 8 is shadowed, with a client of no known
-// family; 9 answers its state in 8 bytes, its station name in none and its client in a
-// record too short to read.
+// family, whose byte counts stop short of its texts (3 characters and a byte of its station
+// name, 2 of its user, 1 byte of its domain); 9 answers its state in 8 bytes, its station
+// name in none and its client in a record too short to read.
 class Core : public LibraryFixture {
 protected:
     void SetUp() override {
@@ -51,6 +52,7 @@ protected:
         for (int info : {WTSUserName, WTSWinStationName, WTSDomainName, WTSConnectState, WTSClientAddress})
             s[4].failingInfo[info] = ERROR_ACCESS_DENIED;
         s[5].clientAddress = winsim::ClientAddress{AF_UNSPEC, {0, 0, 10, 0, 0, 1}};
+        s[5].reportedBytes = {{WTSWinStationName, 3 * sizeof(WCHAR) + 1}, {WTSUserName, 2 * sizeof(WCHAR)}, {WTSDomainName, 1}};
         s[6].rawInfo[WTSConnectState].resize(8);
         s[6].rawInfo[WTSWinStationName] = {};
         s[6].rawInfo[WTSClientAddress] = {AF_INET, 0, 0, 0, 0, 0, 192, 0};
@@ -135,6 +137,8 @@ const Row kRows[] = {
      START "|GetStatus >, true|GetStatus >, false|GetStatus >, false"},
     {"GetWinStationName2", C(S::GetWinStationName(5, o.text), S::GetWinStationName(9, o.text), S::GetWinStationName(7, o.text)),
      "true false false text=RDP-Tcp#1 ", START "|GetWinStationName2 >, RDP-Tcp#1|GetWinStationName2 >, |GetWinStationName2 >, "},
+    {"TextsWithinTheirByteCount", C(S::GetWinStationName(8, o.text), S::GetLoggedOnWinDomain(8, o.text), S::GetSessionUserName(8, o.text)),
+     "true false true text=da ", START "|GetWinStationName2 >, RDP|GetLoggedOnWinDomain >, |GetSessionUserName >, da"},
     {"GetWinStationName", C(S::GetWinStationName(o.text)), "true text=Console ", START "|GetWinStationName >, Console"},
     {"GetLoggedOnWinDomain2", C(S::GetLoggedOnWinDomain(5, o.text), S::GetLoggedOnWinDomain(7, o.text)),
      "true false text=CORP ", START "|GetLoggedOnWinDomain >, CORP|GetLoggedOnWinDomain >, "},

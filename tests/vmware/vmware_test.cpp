@@ -90,11 +90,11 @@ protected:
                 const std::string image = kind == "pcoip" ? "pcoip_server_win32.exe" : text;
                 winsim::AddProcess({nextPid_++, static_cast<DWORD>(std::stoul(id)), Wide(image)});
             } else if (kind == "alice") {
-                winsim::AddSession({1, L"Console", L"alice", L"CORP", WTSActive, std::nullopt, false, {}, {}});
+                winsim::AddSession({1, L"Console", L"alice", L"CORP", WTSActive, std::nullopt, false, {}, {}, {}});
             } else if (kind == "bob") {
                 winsim::AddUser(L"bob", kBob);
                 const auto ts = text == "ts" ? std::optional(winsim::IPv4(192, 0, 2, 10)) : std::nullopt;
-                winsim::AddSession({5, L"RDP-Tcp#3", L"bob", L"LAB", WTSDisconnected, ts, false, {}, {}});
+                winsim::AddSession({5, L"RDP-Tcp#3", L"bob", L"LAB", WTSDisconnected, ts, false, {}, {}, {}});
             } else if (kind == "remote" || kind == "wow") {
                 kind == "remote" ? winsim::SetRemoteSession(true) : winsim::SetWow64(wow64_ = true);
             } else if (kind == "own") {
@@ -168,11 +168,14 @@ protected:
             out = std::to_string(vm::FindProcessInOwnSession(names, static_cast<WORD>(call[4] - '0')));
         } else if (call == "local") {
             out = std::to_string(backend->IsLocalSession());
-        } else if (call.rfind("addr", 0) == 0) {  // of session 5: result, isLocal, address
-            std::wstring address = L"keep";
-            bool local = call.find("local") != std::string::npos;
-            out = std::to_string(backend->GetClientAddress(5, address, local));
-            out += " " + std::to_string(local) + " " + Narrow(address);
+        } else if (call.rfind("addr", 0) == 0) {  // of session 5 (then 1: "both"): result, isLocal, address
+            for (const DWORD session : {5u, 1u}) {
+                if (session == 1 && call.find("both") == std::string::npos) break;
+                std::wstring address = L"keep";
+                bool local = call.find("local") != std::string::npos;
+                out += (out.empty() ? "" : ", ") + std::to_string(backend->GetClientAddress(session, address, local));
+                out += " " + std::to_string(local) + " " + Narrow(address);
+            }
         } else if (call == "connect") {  // IsPCoIPConnect, IsPCoIPSession, IsBlastSession
             out = std::to_string(sessionctrl::SessionCtrl::IsPCoIPConnect());
             out += " " + std::to_string(vm::IsPCoIPSession());
@@ -254,6 +257,9 @@ const Row kRows[] = {
     {"AddressBelow7RemoteNoSession", "ver=6.2.0 remote", "addr local", "0 1 "},
     {"AddressBelow7PCoIPServer", "ver=6.2.0 bob volbob=10.9.8.7 pcoip1", "addr", "1 1 "},
     {"AddressBelow7Volatile", "ver=6.2.0 bob volbob=10.9.8.7 volalice=172.16.0.1 pcoip5", "addr local", "1 0 10.9.8.7"},
+    // Each user's own volatile environment, whoever the process asked first.
+    {"AddressBelow7TwoUsers", "ver=6.2.0 alice bob volbob=10.9.8.7 volalice=172.16.0.1", "addr both",
+     "1 0 10.9.8.7, 1 0 172.16.0.1"},
     {"AddressBelow7EmptyVolatile", "ver=6.2.0 bob volbob=", "addr local", "1 0 "},
     {"AddressBelow7NoVolatile", "ver=6.2.0 bob volalice=172.16.0.1", "addr local", "0 0 "},
     {"AddressBelow7VolatileOverflows", "ver=6.2.0 bob volbob=1*255", "addr local", "0 0 "},

@@ -132,6 +132,7 @@ struct Machine {
     // registry
     RegNode hives[4];
     std::map<HKEY, OpenKey> keys;
+    std::optional<OpenKey> currentUserHive;  // HKEY_CURRENT_USER, once first used
 
     // objects
     std::map<HANDLE, HandleEntry> handles;

@@ -1,5 +1,5 @@
 // The registry: case-insensitive keys and values, two views of HKEY_LOCAL_MACHINE,
-// HKEY_CURRENT_USER following the thread's user, counted key handles.
+// HKEY_CURRENT_USER bound per process, RegOpenCurrentUser per thread, counted key handles.
 #include "machine_state.h"
 
 using namespace winsim;
@@ -23,7 +23,19 @@ std::vector<std::wstring> Components(const wchar_t* path) {
     return parts;
 }
 
-// Where a predefined key or an open handle points; nullopt for an unknown handle.
+// The hive of `user` under HKEY_USERS, by SID; loaded on demand, an unknown user gets
+// one by name.
+OpenKey UserHive(const std::wstring& user) {
+    const std::wstring sid = SidOfLocked(user);
+    OpenKey hive{Hive::Users, {Upper(sid.empty() ? user : sid)}};
+    auto& node = State().hives[static_cast<int>(Hive::Users)].subkeys[hive.path[0]];
+    if (!node) node = std::make_unique<RegNode>();
+    return hive;
+}
+
+// Where a predefined key or an open handle points; nullopt for an unknown handle. As on
+// Windows, the predefined HKEY_CURRENT_USER is bound for the whole process to the user of
+// the thread that first uses it, impersonated or not, and stays bound.
 std::optional<OpenKey> Base(HKEY key, RegView machineView) {
     if (key == HKEY_LOCAL_MACHINE) {
         return OpenKey{machineView == RegView::Wow32 ? Hive::MachineWow32 : Hive::MachineNative, {}};
@@ -31,12 +43,9 @@ std::optional<OpenKey> Base(HKEY key, RegView machineView) {
     if (key == HKEY_USERS) return OpenKey{Hive::Users, {}};
     if (key == HKEY_CLASSES_ROOT) return OpenKey{Hive::ClassesRoot, {}};
     if (key == HKEY_CURRENT_USER) {
-        // The user's hive is loaded while the user is known; an unknown user gets one by name.
-        const std::wstring sid = SidOfLocked(EffectiveUserLocked());
-        OpenKey user{Hive::Users, {Upper(sid.empty() ? EffectiveUserLocked() : sid)}};
-        auto& hive = State().hives[static_cast<int>(Hive::Users)].subkeys[user.path[0]];
-        if (!hive) hive = std::make_unique<RegNode>();
-        return user;
+        auto& bound = State().currentUserHive;
+        if (!bound) bound = UserHive(EffectiveUserLocked());
+        return bound;
     }
     auto it = State().keys.find(key);
     if (it == State().keys.end()) return std::nullopt;
@@ -77,8 +86,10 @@ OpenKey Below(OpenKey base, const wchar_t* subKey) {
     return base;
 }
 
+// Scripting: HKEY_CURRENT_USER is the calling thread's user and binds nothing.
 OpenKey MachineKey(HKEY root, const std::wstring& key, RegView view) {
-    return Below(*Base(root, view), key.c_str());
+    return Below(root == HKEY_CURRENT_USER ? UserHive(EffectiveUserLocked()) : *Base(root, view),
+                 key.c_str());
 }
 
 HKEY NewKeyHandle(const OpenKey& key) {
@@ -157,6 +168,14 @@ extern "C" LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access,
     const OpenKey target = Below(*base, subKey);
     if (Find(target) == nullptr) return ERROR_FILE_NOT_FOUND;
     *result = NewKeyHandle(target);
+    return ERROR_SUCCESS;
+}
+
+extern "C" LSTATUS RegOpenCurrentUser(REGSAM, PHKEY result) {
+    if (auto fault = Enter("RegOpenCurrentUser")) return static_cast<LSTATUS>(*fault);
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    Guard guard = Lock();
+    *result = NewKeyHandle(UserHive(EffectiveUserLocked()));
     return ERROR_SUCCESS;
 }
 

@@ -89,6 +89,37 @@ void FreeBuffer(void* memory, const char* freedBy, std::optional<ULONG> entries)
     std::free(memory);
 }
 
+// What a session answers for one information class, as scripted.
+BOOL Answer(const winsim::SessionSpec& session, WTS_INFO_CLASS infoClass, LPWSTR* buffer,
+            DWORD* bytesReturned) {
+    if (auto raw = session.rawInfo.find(infoClass); raw != session.rawInfo.end()) {
+        return Hand(raw->second.data(), raw->second.size(), buffer, bytesReturned);
+    }
+    switch (infoClass) {
+        case WTSUserName: return HandText(session.user, buffer, bytesReturned);
+        case WTSWinStationName: return HandText(session.station, buffer, bytesReturned);
+        case WTSDomainName: return HandText(session.domain, buffer, bytesReturned);
+        case WTSSessionId: return Hand(&session.id, sizeof(DWORD), buffer, bytesReturned);
+        case WTSConnectState: {
+            const auto state = static_cast<DWORD>(session.state);
+            return Hand(&state, sizeof state, buffer, bytesReturned);
+        }
+        case WTSClientAddress: {
+            if (!session.clientAddress) {
+                *buffer = nullptr;
+                *bytesReturned = 0;
+                return TRUE;
+            }
+            WTS_CLIENT_ADDRESS record{};
+            record.AddressFamily = session.clientAddress->family;
+            std::memcpy(record.Address, session.clientAddress->bytes.data(), sizeof record.Address);
+            return Hand(&record, sizeof record, buffer, bytesReturned);
+        }
+        default:
+            return Fail(ERROR_NOT_SUPPORTED, FALSE);
+    }
+}
+
 }  // namespace
 
 namespace winsim {
@@ -168,32 +199,12 @@ extern "C" BOOL WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_
     if (auto failing = session->failingInfo.find(infoClass); failing != session->failingInfo.end()) {
         return Fail(failing->second, FALSE);
     }
-    if (auto raw = session->rawInfo.find(infoClass); raw != session->rawInfo.end()) {
-        return Hand(raw->second.data(), raw->second.size(), buffer, bytesReturned);
+    const BOOL answered = Answer(*session, infoClass, buffer, bytesReturned);
+    if (auto count = session->reportedBytes.find(infoClass);
+        answered && count != session->reportedBytes.end()) {
+        *bytesReturned = count->second;
     }
-    switch (infoClass) {
-        case WTSUserName: return HandText(session->user, buffer, bytesReturned);
-        case WTSWinStationName: return HandText(session->station, buffer, bytesReturned);
-        case WTSDomainName: return HandText(session->domain, buffer, bytesReturned);
-        case WTSSessionId: return Hand(&session->id, sizeof(DWORD), buffer, bytesReturned);
-        case WTSConnectState: {
-            const auto state = static_cast<DWORD>(session->state);
-            return Hand(&state, sizeof state, buffer, bytesReturned);
-        }
-        case WTSClientAddress: {
-            if (!session->clientAddress) {
-                *buffer = nullptr;
-                *bytesReturned = 0;
-                return TRUE;
-            }
-            WTS_CLIENT_ADDRESS record{};
-            record.AddressFamily = session->clientAddress->family;
-            std::memcpy(record.Address, session->clientAddress->bytes.data(), sizeof record.Address);
-            return Hand(&record, sizeof record, buffer, bytesReturned);
-        }
-        default:
-            return Fail(ERROR_NOT_SUPPORTED, FALSE);
-    }
+    return answered;
 }
 
 extern "C" void WTSFreeMemory(PVOID memory) {

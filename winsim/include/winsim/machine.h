@@ -32,8 +32,12 @@ WINSIM_API std::string HostPath(const std::wstring& windowsPath);
 // ---- registry -----------------------------------------------------------------------
 // HKEY_LOCAL_MACHINE has two views. A WOW64 process opens Wow32 by default and
 // Native with KEY_WOW64_64KEY; any other process always sees Native.
-// HKEY_CURRENT_USER is HKEY_USERS\<SID of the thread's user>: the impersonated
-// user while the thread impersonates, else the process's user.
+// A user's hive is HKEY_USERS\<SID of the user>. The predefined HKEY_CURRENT_USER of the
+// library's calls is bound, at its first use in the process, to the hive of the thread's
+// user of that moment (the impersonated user while the thread impersonates, else the
+// process's user) and stays so until Reset, as Windows caches it per process;
+// RegOpenCurrentUser opens the thread's user's hive at each call, as a key to close.
+// HKEY_CURRENT_USER given to the functions here means the calling thread's user.
 enum class RegView { Native, Wow32 };
 
 struct RegValue {
@@ -83,6 +87,9 @@ struct SessionSpec {
     std::map<int, std::vector<BYTE>> rawInfo;
     // Queries of these classes fail with the given error.
     std::map<int, DWORD> failingInfo;
+    // Queries of these classes report this byte count, whatever they hand out (a count
+    // that stops short of the NUL, or inside a character).
+    std::map<int, DWORD> reportedBytes;
 };
 // WTSDisconnectSession / WTSLogoffSession of a session not added here fail with
 // ERROR_CTX_WINSTATION_NOT_FOUND; WTSQueryUserToken of one fails with ERROR_FILE_NOT_FOUND.

@@ -430,6 +430,7 @@ WINSIM_API ULONGLONG VerSetConditionMask(ULONGLONG conditionMask, DWORD typeMask
 // advapi32
 WINSIM_API LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access,
                                  PHKEY result);
+WINSIM_API LSTATUS RegOpenCurrentUser(REGSAM access, PHKEY result);
 WINSIM_API LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className,
                                    DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,
                                    PHKEY result, LPDWORD disposition);
