@@ -13,9 +13,8 @@ expected="$(printf '%s\n' bin/HalcyonSessionCtrl.dll bin/tessark.dll $HALCYON_SD
     lib/$HALCYON_IMPORT_LIBRARY lib/$HALCYON_TESSARK_IMPORT_LIBRARY \
     lib/cmake/HalcyonSessionCtrl/HalcyonSessionCtrlConfig{,-release,Version}.cmake | sort)"
 same "the installed SDK" "$expected" "$(cd "$work/prefix" && find . -type f | sed 's|^\./||' | sort)"
-same "$package.zip holds the same files" "$expected" \
-    "$(cd "$work" && "$CMAKE" -E tar tf "$package.zip" | grep -v '/$' | sed "s|^$package/||" | sort)"
-check "and the same bytes" bash -c 'cd "$1" && "$CMAKE" -E tar xf "$2.zip" && diff -r prefix "$2"' _ "$work" "$package"
+check "$package.zip holds the same files" bash -c 'cd "$1" && "$CMAKE" -E tar xf "$2.zip" && diff -r prefix "$2"' \
+    _ "$work" "$package"
 
 example="$work/example"
 check "the example configures from the installed package and builds" bash -c \
