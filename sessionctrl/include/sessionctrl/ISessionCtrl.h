@@ -1,7 +1,12 @@
 // The interface every session backend implements, and the session-list record.
 #pragma once
 
+// Hosts compile this header too, against the Windows SDK alone.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <platform/win32.h>
+#endif
 #include <sessionctrl/IUserTokenHolder.h>
 
 #include <list>
