@@ -3,8 +3,7 @@
 source "$(dirname "$0")/../../scripts/lib/check.sh"
 refused="$(mktemp)"
 printf '\177ELF\1\1\1' >"$refused" && chmod +x "$refused"
-# begin <loader>: how a test of the product's build begins, the decision trying that loader.
-begin() {
+begin() {  # begin <loader>: a test of the product's build begins, the decision trying that loader
     HALCYON_WINE32_LOADER="$1" HALCYON_WOW64=1 bash -c 'source "$HALCYON_WINE_LIB" && echo runs'
     echo "exit $?"
 }
