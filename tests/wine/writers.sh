@@ -1,8 +1,8 @@
 # Processes sharing session.log through the DLL. While another process holds the writers'
 # lock, a writer's first line waits for it, the next ones do not: they cost what the same
-# lines cost with the lock to itself. That holder is killed. Four
-# writers whose lines were held back while a process kept the file from them flush them at
-# once when it is killed, across a rotation: every line arrives whole, each process's in order.
+# lines cost with the lock to itself. That holder is killed. Four writers whose lines were
+# held back while a process kept the file from them flush them at once when it is killed,
+# across a rotation: every line arrives whole, each process's in order.
 source "$HALCYON_WINE_LIB"
 OUT="$(unix_path "$TEST_DIR")"
 GO="$TEST_DIR\\go"
