@@ -2,8 +2,8 @@
 # The main job: set-up, build, then ask the library about sessions:
 #  - on the simulated Windows (Linux build): sessionctl with every shipped machine file;
 #  - for real under Wine: the session report host and sessionctl.exe of the product (the
-#    32-bit build, a WOW64 process), then of the x86_64 build, in a fresh 64-bit Wine prefix
-#    that is removed afterwards.
+#    32-bit build, a WOW64 process; only where 32-bit programs can run, else it says why),
+#    then of the x86_64 build, in a fresh 64-bit Wine prefix that is removed afterwards.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,17 +40,28 @@ for machine in tools/sessionctl/machines/*.json; do
 done
 
 echo "=== the real DLL under Wine"
+# The prefix and the x86_64 hosts go through Wine's 64-bit loader (Debian's `wine` would start
+# the 32-bit one first); the product's hosts need a machine that runs 32-bit programs.
+WINE64="$(command -v wine64 || echo /usr/lib/wine/wine64)"
+presets=(mingw64)
+if wine32="$(bash scripts/lib/wine32.sh)"; then
+    presets=(mingw32 mingw64)
+else
+    echo "--- mingw32: the 32-bit product could not be run on this machine. $wine32"
+fi
 export HALCYON_WINE_PREFIX="$ROOT/build/main-job/wine-prefix"
-export WINE="$(command -v wine)" WINEBOOT="$(command -v wineboot)" WINESERVER="$(command -v wineserver)"
+export WINE64 WINESERVER="$(command -v wineserver)"
 export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$HALCYON_WINE_PREFIX"
 trap 'bash tests/wine/prefix.sh cleanup >/dev/null' EXIT
 bash tests/wine/prefix.sh setup >/dev/null || exit 1
-for preset in mingw32 mingw64; do
+for preset in "${presets[@]}"; do
     echo "--- $preset"
     BIN="$ROOT/build/$preset/bin"
-    run "$WINE" "$BIN/wine_report.exe"
-    run "$WINE" "$BIN/sessionctl.exe" sessions
-    run "$WINE" "$BIN/sessionctl.exe" info
+    loader="$WINE64"
+    [[ $preset == mingw32 ]] && loader="$(command -v wine)"
+    run "$loader" "$BIN/wine_report.exe"
+    run "$loader" "$BIN/sessionctl.exe" sessions
+    run "$loader" "$BIN/sessionctl.exe" info
 done
 
 echo "=== main job: $failures failed run(s)"

@@ -185,7 +185,9 @@ protected:
         EXPECT_EQ(fake_wfapi::Leftovers(), "");
         const bool wow64 = std::string(GetParam().machine).find("wow") != std::string::npos;
         const REGSAM access = KEY_READ | (wow64 ? KEY_WOW64_64KEY : 0);
-        for (const auto& open : winsim::KeyOpens()) EXPECT_EQ(open.subKey == kCitrixKey ? open.access : access, access);
+        for (const auto& open : winsim::KeyOpens()) {
+            if (open.subKey == kCitrixKey) { EXPECT_EQ(open.access, access); }
+        }
         for (const auto& load : winsim::LibraryLoads()) EXPECT_EQ(load.flags, LOAD_WITH_ALTERED_SEARCH_PATH);
         LibraryFixture::TearDown();
     }

@@ -1,7 +1,15 @@
 # Sourced by every Wine test: the prefix, the hosts, Wine's registry and the log. Set by
-# CMake: HALCYON_WINE_PREFIX, HALCYON_BIN_DIR, HALCYON_TEST_NAME, HALCYON_WOW64, WINE.
+# CMake: HALCYON_WINE_PREFIX, HALCYON_BIN_DIR, HALCYON_TEST_NAME, HALCYON_WOW64, WINE (the
+# hosts' loader), WINE64.
 set -u
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/check.sh"
+SCRIPTS="$(dirname "${BASH_SOURCE[0]}")/../../scripts"
+source "$SCRIPTS/lib/check.sh"
+# The product's hosts need a machine that runs 32-bit programs; elsewhere the test is
+# skipped (ctest's SKIP_RETURN_CODE), saying why.
+if ((HALCYON_WOW64)) && ! WINE32="$(bash "$SCRIPTS/lib/wine32.sh")"; then
+    echo "skipped: $WINE32"
+    exit 77
+fi
 export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="${HALCYON_WINE_PREFIX:?}"
 [[ -d "$WINEPREFIX/drive_c" ]] || { echo "no Wine prefix: wine.prefix.setup has not run" >&2; exit 1; }
 
@@ -22,7 +30,7 @@ host() {
 # reg add|delete <key> [/v <name> /t <type> /d <data>]: Wine's registry, the 64-bit view unless
 # VIEW=32; deleting what is missing is no error.
 reg() {
-    "$WINE" reg "$@" /f "/reg:${VIEW:-64}" >/dev/null 2>&1 || [[ "$1" == delete ]]
+    "$WINE64" reg "$@" /f "/reg:${VIEW:-64}" >/dev/null 2>&1 || [[ "$1" == delete ]]
 }
 
 # unix_path <C:\path>: where a file of the prefix's drive C is.

@@ -1,7 +1,8 @@
 # Processes sharing session.log through the DLL. While another process holds the writers'
-# lock, a writer's first line waits for it, the next ones do not. That holder is killed. Four
-# writers whose lines were held back while a process kept the file from them flush them at
-# once when it is killed, across a rotation: every line arrives whole, each process's in order.
+# lock, a writer's first line waits for it, the next ones do not: they cost what the same
+# lines cost with the lock to itself. That holder is killed. Four writers whose lines were
+# held back while a process kept the file from them flush them at once when it is killed,
+# across a rotation: every line arrives whole, each process's in order.
 source "$HALCYON_WINE_LIB"
 OUT="$(unix_path "$TEST_DIR")"
 GO="$TEST_DIR\\go"
@@ -35,14 +36,16 @@ kill_holder() {
     sleep 0.5
 }
 
-start w0 pid local wait="${GO}1" write=1 write=299
+# What 299 lines cost this host with the lock to itself, then with another process holding it.
+start w0 pid local write=299 wait="${GO}1" write=1 write=299
 await w0 ready
 holder hold
 touch "$(unix_path "${GO}1")"
 wait $STARTED
-read -r first next <<<"$(value w0 write_ms | tr '\n' ' ')"
+read -r alone first next <<<"$(value w0 write_ms | tr '\n' ' ')"
 check "the first line waits for the other process's lock: $first ms" test "$first" -ge 50
-check "the next 299 do not wait: $next ms" test "$next" -lt 5000
+# Without a wait they cost what they cost alone; a small multiple leaves room for the machine.
+check "the next 299 do not wait: $next ms, alone $alone ms" test "$next" -le $((3 * alone + 300))
 kill_holder
 
 holder block
@@ -66,7 +69,7 @@ tally() {
              END { for (p in n) print p, n[p], late[p] ? "out of order" : "in order" }' | sort -n
 }
 written() {
-    echo "$(value w0 pid) 300 in order"
+    echo "$(value w0 pid) 599 in order"
     for w in 1 2 3 4; do echo "$(value w$w pid) 295 in order"; done
 }
 same "every line whole, each writer's in its order" "torn=0
