@@ -101,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{'m', R"({"sessions": [{"id": 1, "state": "Busy"}]})", 1, "unknown session state \"Busy\""},
         Rejection{'m', "{\"sessions\": [\n\n {\"station\": \"x\"}]}", 3, "session needs the field \"id\""},
         Rejection{'m', R"({"sessions": [{"id": 1.5}]})", 1, "session: expected a whole number"},
+        Rejection{'m', "{\"caller\": {\"pid\": -1\n}}", 1, "\"caller\": expected a whole number"},
         Rejection{'m', "{\"sessions\": [{\"id\": 1},\n {\"id\": 1}]}", 2, "session 1 is described twice"},
         Rejection{'m', R"({"sessions": [{"id": 1, "client": "1::2::3"}]})", 1, "\"client\": expected an IPv4 or IPv6"},
         Rejection{'m', R"({"product": ["XenApp", "Horizon"]})", 1, "unknown product \"Horizon\""},
