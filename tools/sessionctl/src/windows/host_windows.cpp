@@ -1,6 +1,8 @@
 // The Windows host: the real machine and the real DLL, loaded by Windows itself.
 #include "../host.h"
 
+#include "../text.h"
+
 #include <windows.h>
 
 namespace sessionctl {
@@ -30,6 +32,17 @@ private:
 };
 
 }  // namespace
+
+std::string SystemErrorText(long code) {
+    LPWSTR text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring message(text != nullptr ? text : L"", length);
+    LocalFree(text);
+    message.erase(message.find_last_not_of(L" \r\n") + 1);
+    return message.empty() ? "error " + std::to_string(code) : ToUtf8(message);
+}
 
 std::unique_ptr<Host> StartHost(const HostOptions& options) {
     if (options.machineFile || !options.regFiles.empty()) {
