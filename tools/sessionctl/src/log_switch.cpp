@@ -94,6 +94,7 @@ Configuration ReadConfiguration() {
     platform::UniqueKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ssolog::kLogConfigKey, 0, ssolog::ConfigAccess(), key.Receive()) !=
         ERROR_SUCCESS) {
+        // No key reads as no "OutputLogDir": the system drive's folder.
         config.folder = ssolog::LogDirectoryIn(ssolog::ConfiguredBaseDirectory(nullptr));
         return config;
     }

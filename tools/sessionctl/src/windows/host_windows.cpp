@@ -3,7 +3,7 @@
 
 #include "../text.h"
 
-#include <windows.h>
+#include <platform/win32.h>
 
 namespace sessionctl {
 namespace {
@@ -14,13 +14,10 @@ public:
         SetConsoleOutputCP(CP_UTF8);
         if (options.traceDirectory) {
             // The real registry is not changed behind the user's back; say how instead.
-            const std::string key = "\"HKLM\\SOFTWARE\\Corvane Systems K.K.\\Corvane Keywarden\\SSOLog\"";
             notes_.push_back("trace: the log is switched on in the registry; as an administrator run");
-            notes_.push_back("  reg add " + key + " /reg:64 /v OutputLog /t REG_DWORD /d 1 /f");
-            notes_.push_back("  reg add " + key + " /reg:64 /v OutputLogDir /t REG_SZ /d \"" +
-                             *options.traceDirectory + "\" /f");
+            notes_.push_back("  sessionctl log on --dir \"" + *options.traceDirectory + "\"");
             notes_.push_back("then the log of this library is " + *options.traceDirectory +
-                             "\\DebugSSO\\session.log (re-read within 10 seconds by running processes)");
+                             "\\DebugSSO\\session.log (seen by running processes within 2 seconds)");
         }
     }
 
