@@ -59,12 +59,9 @@ public:
         auto before = std::lower_bound(newlines_.begin(), newlines_.end(), offset);
         return before == newlines_.begin() ? offset + 1 : offset - *std::prev(before);
     }
-    // The line of the last character read that is not blank.
+    // The character read after a number is on its line too: a line feed counts to the line it ends.
     int LineOfLastRead(const char* lastRead) const {
-        if (lastRead == nullptr) return 1;
-        size_t offset = static_cast<size_t>(lastRead - text_.data());
-        while (offset > 0 && std::string(" \t\r\n").find(text_[offset]) != std::string::npos) --offset;
-        return LineOf(offset);
+        return lastRead == nullptr ? 1 : LineOf(static_cast<size_t>(lastRead - text_.data()));
     }
 
 private:
