@@ -4,7 +4,7 @@
 # Harmless when everything is present.
 set -euo pipefail
 
-PACKAGES=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev
+PACKAGES=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev
           binutils g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
           wine wine64 wine32:i386 clang libclang-rt-14-dev llvm-19 valgrind)
 

@@ -30,10 +30,20 @@ bool IsWow64() {
     return g_wow64.load(std::memory_order_relaxed) == Wow64Answer::Yes;
 }
 
-// A 32-bit process on 64-bit Windows still reads the 64-bit view.
+// The root of the system drive ("C:\"), or empty when the system directory is unusable.
+std::wstring SystemDriveRoot() {
+    WCHAR systemDirectory[MAX_PATH + 1] = {};
+    if (GetSystemDirectoryW(systemDirectory, MAX_PATH) < 2) return std::wstring();
+    const std::wstring text(systemDirectory);
+    const size_t backslash = text.find(L'\\');
+    if (backslash == std::wstring::npos) return std::wstring();
+    return text.substr(0, backslash + 1);
+}
+
+}  // namespace
+
 REGSAM ConfigAccess() { return KEY_READ | (IsWow64() ? KEY_WOW64_64KEY : 0); }
 
-// A REG_DWORD value that is present and nonzero.
 bool ReadNonzeroDword(HKEY key, const wchar_t* name, DWORD& value) {
     DWORD type = REG_NONE;
     DWORD size = 0;
@@ -52,16 +62,6 @@ bool ReadNonzeroDword(HKEY key, const wchar_t* name, DWORD& value) {
     return true;
 }
 
-// The root of the system drive ("C:\"), or empty when the system directory is unusable.
-std::wstring SystemDriveRoot() {
-    WCHAR systemDirectory[MAX_PATH + 1] = {};
-    if (GetSystemDirectoryW(systemDirectory, MAX_PATH) < 2) return std::wstring();
-    const std::wstring text(systemDirectory);
-    const size_t backslash = text.find(L'\\');
-    if (backslash == std::wstring::npos) return std::wstring();
-    return text.substr(0, backslash + 1);
-}
-
 std::wstring ConfiguredBaseDirectory(HKEY key) {
     std::wstring base;
     try {
@@ -72,7 +72,10 @@ std::wstring ConfiguredBaseDirectory(HKEY key) {
     return SystemDriveRoot();
 }
 
-}  // namespace
+std::wstring LogDirectoryIn(std::wstring base) {
+    if (base.empty() || base.back() != L'\\') base += L'\\';
+    return base + L"DebugSSO";
+}
 
 bool ReadLogDirectory(HKEY key, std::wstring& directoryText) {
     directoryText.clear();
@@ -116,12 +119,10 @@ void DebugLog::RefreshConfig() {
     if (!enabled) return;
 
     try {
-        std::wstring logDirectory = ConfiguredBaseDirectory(key.Get());
+        const std::wstring base = ConfiguredBaseDirectory(key.Get());
         // An unusable system directory ends the refresh: the path becomes "\<file>".
-        if (logDirectory.empty()) return;
-        if (logDirectory.back() != L'\\') logDirectory += L'\\';
-        logDirectory += L"DebugSSO";
-        directory = logDirectory;
+        if (base.empty()) return;
+        directory = LogDirectoryIn(base);
     } catch (...) {
         return;
     }

@@ -101,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{'m', R"({"sessions": [{"id": 1, "state": "Busy"}]})", 1, "unknown session state \"Busy\""},
         Rejection{'m', "{\"sessions\": [\n\n {\"station\": \"x\"}]}", 3, "session needs the field \"id\""},
         Rejection{'m', R"({"sessions": [{"id": 1.5}]})", 1, "session: expected a whole number"},
+        Rejection{'m', "{\"caller\": {\"pid\": -1\n}}", 1, "\"caller\": expected a whole number"},
         Rejection{'m', "{\"sessions\": [{\"id\": 1},\n {\"id\": 1}]}", 2, "session 1 is described twice"},
         Rejection{'m', R"({"sessions": [{"id": 1, "client": "1::2::3"}]})", 1, "\"client\": expected an IPv4 or IPv6"},
         Rejection{'m', R"({"product": ["XenApp", "Horizon"]})", 1, "unknown product \"Horizon\""},
@@ -139,6 +140,8 @@ protected:
         Write("gone.reg", Utf16WithByteOrderMark(u"Windows Registry Editor Version 5.00\r\n\r\n"
                                                  u"[-HKEY_LOCAL_MACHINE\\SOFTWARE\\VMware, Inc.\\VMware VDM\\SessionData]\r\n"));
         Write("bad.json", "{\n  \"product\": \"none\",\n  \"colour\": \"blue\"\n}\n");
+        Write("log.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane Systems K.K.\\Corvane Keywarden\\SSOLog]\n"
+                         "\"OutputLog\"=\"1\"\n\"OutputLogDir\"=\"\"\n\"OutputLogSize\"=dword:0\n");
         Write("deep/a/b/c/d/DebugSSO/session.log", Line(1, 10, "x,"));
         // The backup holds the older lines: a scope entered before the rotation, left after it.
         Write("logs/C/DebugSSO/session.log.bak", Line(1, 10, "GetStatus, >> in"));
@@ -231,6 +234,21 @@ process 2 (session 1): 43 lines, 0 errors, 2026/12/04T09:05:03.042 .. 2026/12/04
         Run{{"log", "stats", "deep"}, 2, "", "sessionctl: deep: no session.log or kwarden.log here nor in a DebugSSO folder below\n"},
         Run{{"log", "stats", "none.log"}, 2, "", "sessionctl: none.log: no such file or directory\n"},
         Run{{"--machine", "bad.json", "sessions"}, 2, "", "sessionctl: bad.json:3: unknown field \"colour\"..."},
+        Run{{"--reg", "log.reg", "log", "show"}, 0, R"(key HKEY_LOCAL_MACHINE\SOFTWARE\Corvane Systems K.K.\Corvane Keywarden\SSOLog (64-bit view)
+  OutputLog      REG_SZ "1"                 ignored (not REG_DWORD): log off
+  OutputLogDir   REG_SZ ""                  ignored (empty): folder C:\DebugSSO
+  OutputLogSize  REG_DWORD 0                ignored (zero): limit 10485760 bytes (the default)
+the library writes no log
+)"},
+        Run{{"--json", "log", "on", "--dir", "D:\\Logs\\", "--size", "5000"}, 0,
+            R"({"wrote":{"OutputLog":1,"OutputLogDir":"D:\\Logs\\","OutputLogSize":5000},"seenWithinSeconds":2,"configuration":)"
+            R"({"key":"HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane Systems K.K.\\Corvane Keywarden\\SSOLog","view":"64-bit view",)"
+            R"("found":true,"values":[{"name":"OutputLog","type":"REG_DWORD","data":1,"ignored":null},{"name":"OutputLogDir",)"
+            R"("type":"REG_SZ","data":"D:\\Logs\\","ignored":null},{"name":"OutputLogSize","type":"REG_DWORD","data":5000,)"
+            R"("ignored":null}],"on":true,"folder":"D:\\Logs\\DebugSSO","sizeLimit":5000}})" "\n"},
+        Run{{"log", "off"}, 0, "wrote OutputLog = 0 (REG_DWORD)\nrunning processes switch their log off at their next trace, within 10 seconds\n..."},
+        Run{{"log", "on", "--dir", "logs"}, 2, "", "sessionctl: --dir: \"logs\" is not an absolute folder (for example D:\\Logs or \\\\server\\logs)" + kSeeHelp},
+        Run{{"log", "on", "--size", "0"}, 2, "", "sessionctl: --size: \"0\" is not a size in bytes (a number from 1 to 4294967295)" + kSeeHelp},
         Run{{}, 2, "", "sessionctl: no command given (usage: sessionctl [options] COMMAND [operands])" + kSeeHelp},
         Run{{"--help"}, 0, "usage: sessionctl [options] COMMAND [operands]\n\n..."},
         Run{{"frobnicate"}, 2, "", "sessionctl: unknown command \"frobnicate\"" + kSeeHelp},

@@ -1,6 +1,9 @@
 #include "cli.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <iterator>
 #include <sstream>
 
 namespace sessionctl {
@@ -25,6 +28,28 @@ std::string NeedValue(const std::vector<std::string>& arguments, size_t& i) {
     return arguments[++i];
 }
 
+// The library takes "OutputLogDir" as it is, so it must not depend on a working directory.
+std::string AbsoluteFolder(const std::string& text) {
+    const bool drive = text.size() >= 3 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':' &&
+                       (text[2] == '\\' || text[2] == '/');
+    const bool share = text.size() > 2 && text.compare(0, 2, "\\\\") == 0;
+    if (!drive && !share) {
+        throw UsageError("--dir: \"" + text + "\" is not an absolute folder (for example D:\\Logs or \\\\server\\logs)");
+    }
+    return text;
+}
+
+// "OutputLogSize" 0 would leave the limit at its default.
+uint32_t SizeLimit(const std::string& text) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoull(text) == 0 || std::stoull(text) > 0xFFFFFFFFull) {
+        throw UsageError("--size: \"" + text + "\" is not a size in bytes (a number from 1 to 4294967295)");
+    }
+    return static_cast<uint32_t>(std::stoull(text));
+}
+
+const char* const kLogCommands[] = {"stats", "show", "on", "off"};
+
 }  // namespace
 
 const std::vector<CommandInfo>& Commands() {
@@ -40,6 +65,9 @@ const std::vector<CommandInfo>& Commands() {
         {"disconnect", "ID [--wait] [--force]", "disconnect session ID (--force: the plain Terminal Services way)", 1, 1, true},
         {"logoff", "ID [--wait]", "log off session ID", 1, 1, true},
         {"log stats", "FILE|DIR...", "per process and operation: lines, errors, scope times of diagnostic logs", 1, SIZE_MAX, false},
+        {"log show", "", "the diagnostic log's registry values and what the library makes of them", 0, 0, true},
+        {"log on", "[--dir DIR] [--size BYTES]", "switch the diagnostic log on (as an administrator)", 0, 0, true},
+        {"log off", "", "switch the diagnostic log off (as an administrator)", 0, 0, true},
     };
     return commands;
 }
@@ -82,6 +110,16 @@ std::string CommandHelp(const CommandInfo& command) {
                "it) and names each file read. Scopes (\">> in\" / \"<< out - N [msec]\") are matched per\n"
                "process and thread. Lines not in the log's format are counted, never fatal.\n";
     }
+    if (name == "log on") {
+        out << "  --dir DIR         the log goes to DIR\\DebugSSO (default: as configured, else C:\\DebugSSO)\n"
+               "  --size BYTES      a file is moved to its .bak backup from this size (default: as\n"
+               "                    configured, else 10485760)\n";
+    }
+    if (name.compare(0, 4, "log ") == 0 && name != "log stats") {
+        out << "\nThe values lie in the 64-bit view of HKEY_LOCAL_MACHINE, where the 32-bit library reads\n"
+               "them. Running processes see a change at their next trace: a switch on within 2\n"
+               "seconds, a switch off within 10.\n";
+    }
     out << "\n" << kGlobalOptions;
     return out.str();
 }
@@ -121,6 +159,10 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments) {
             invocation.host.regFiles.push_back(NeedValue(arguments, i));
         } else if (argument == "--trace") {
             invocation.host.traceDirectory = NeedValue(arguments, i);
+        } else if (argument == "--dir") {
+            invocation.logDirectory = AbsoluteFolder(NeedValue(arguments, i));
+        } else if (argument == "--size") {
+            invocation.logSizeLimit = SizeLimit(NeedValue(arguments, i));
         } else {
             throw UsageError("unknown option " + argument);
         }
@@ -135,15 +177,16 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments) {
     invocation.command = words[0];
     size_t first = 1;
     if (words[0] == "log") {
-        if (words.size() < 2 || words[1] != "stats") {
+        if (words.size() < 2 || std::find(std::begin(kLogCommands), std::end(kLogCommands), words[1]) ==
+                                    std::end(kLogCommands)) {
             if (invocation.help && words.size() == 1) {
                 invocation.command = "log stats";
                 return invocation;
             }
             throw UsageError("unknown command \"log" + (words.size() > 1 ? " " + words[1] : std::string()) +
-                             "\" (did you mean \"log stats\"?)");
+                             "\" (known: log stats, log show, log on, log off)");
         }
-        invocation.command = "log stats";
+        invocation.command = "log " + words[1];
         first = 2;
     }
     const CommandInfo* command = FindCommand(invocation.command);
@@ -163,6 +206,9 @@ Invocation ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (invocation.force && name != "disconnect") {
         throw UsageError("--force belongs to disconnect");
+    }
+    if ((invocation.logDirectory || invocation.logSizeLimit) && name != "log on") {
+        throw UsageError("--dir and --size belong to log on");
     }
     return invocation;
 }

@@ -2,6 +2,7 @@
 // operands and flags.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -22,12 +23,14 @@ struct HostOptions {
 };
 
 struct Invocation {
-    std::string command;  // "sessions", "info", ..., "log stats"; empty: none given
+    std::string command;  // "sessions", "info", ..., "log stats", "log on"; empty: none given
     std::vector<std::string> operands;
     bool json = false;
     bool help = false;
     bool wait = false;
     bool force = false;
+    std::optional<std::string> logDirectory;  // log on --dir: an absolute folder
+    std::optional<uint32_t> logSizeLimit;     // log on --size: nonzero bytes
     HostOptions host;
 };
 

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "json_writer.h"
+#include "document.h"
 #include "log_report.h"
 #include "machine_model.h"
 #include "text.h"
@@ -25,11 +25,9 @@ struct ClientAnswer {
     std::wstring address;
 
     std::string Text() const { return !known ? "-" : local ? "local" : ToUtf8(address); }
-    void Write(JsonWriter& json) const {
-        json.Key("client");
-        known ? (local ? json.String("local") : json.String(address)) : json.Null();
-        json.Key("local");
-        known ? json.Bool(local) : json.Null();
+    void Write(Json& json) const {
+        json["client"] = !known ? Json() : local ? Json("local") : Json(ToUtf8(address));
+        json["local"] = known ? Json(local) : Json();
     }
 };
 
@@ -44,10 +42,7 @@ std::optional<std::wstring> Answer(bool (*query)(unsigned long, std::wstring&), 
     return query(sessionId, text) ? std::optional<std::wstring>(text) : std::nullopt;
 }
 
-void WriteOptional(JsonWriter& json, const char* key, const std::optional<std::wstring>& value) {
-    json.Key(key);
-    value ? json.String(*value) : json.Null();
-}
+Json Optional(const std::optional<std::wstring>& value) { return value ? Json(ToUtf8(*value)) : Json(); }
 
 std::string TextOr(const std::optional<std::wstring>& value) { return value ? ToUtf8(*value) : "-"; }
 
@@ -75,28 +70,21 @@ int Sessions(const Invocation& invocation, std::ostream& out) {
     std::list<ISessionCtrl::SESSION_INFO> sessions;
     bool listed = SessionCtrl::GetAllWinStationName(sessions);
     unsigned long current = SessionCtrl::GetCurrentSessionID();
-    JsonWriter json;
-    json.BeginObject().Key("current").Number(current).Key("sessions");
-    listed ? json.BeginArray() : json.Null();
+    Json json = {{"current", current}, {"sessions", listed ? Json::array() : Json()}};
     std::vector<std::vector<std::string>> rows = {{" ID", "STATION", "STATE", "USER", "CLIENT"}};
     for (const auto& session : sessions) {
         auto user = Answer(&SessionCtrl::GetSessionUserName, session.SessionId);
         ClientAnswer client = AskClient(session.SessionId);
-        json.BeginObject()
-            .Key("id").Number(session.SessionId)
-            .Key("station").String(session.WinStationName)
-            .Key("state").String(StateName(session.State));
-        WriteOptional(json, "user", user);
-        client.Write(json);
-        json.EndObject();
+        Json row = {{"id", session.SessionId}, {"station", ToUtf8(session.WinStationName)},
+                    {"state", StateName(session.State)}, {"user", Optional(user)}};
+        client.Write(row);
+        if (listed) json["sessions"].push_back(row);
         rows.push_back({(session.SessionId == current ? ">" : " ") + std::to_string(session.SessionId),
                         ToUtf8(session.WinStationName), StateName(session.State), user ? ToUtf8(*user) : "",
                         client.Text()});
     }
-    if (listed) json.EndArray();
-    json.EndObject();
     if (invocation.json) {
-        out << json.Text() << "\n";
+        out << JsonText(json);
     } else if (listed) {
         out << Table(rows);
     } else {
@@ -118,16 +106,12 @@ int Info(const Invocation& invocation, std::ostream& out) {
     bool connected = SessionCtrl::IsConnected(id);
     ClientAnswer client = AskClient(id);
     if (invocation.json) {
-        JsonWriter json;
-        json.BeginObject().Key("session").Number(id);
-        WriteOptional(json, "user", user);
-        WriteOptional(json, "domain", domain);
-        WriteOptional(json, "station", station);
-        json.Key("state");
-        known ? json.String(StateName(static_cast<uint32_t>(state))) : json.Null();
-        json.Key("connected").Bool(connected);
+        Json json = {{"session", id}, {"user", Optional(user)}, {"domain", Optional(domain)},
+                     {"station", Optional(station)},
+                     {"state", known ? Json(StateName(static_cast<uint32_t>(state))) : Json()},
+                     {"connected", connected}};
         client.Write(json);
-        out << json.EndObject().Text() << "\n";
+        out << JsonText(json);
     } else {
         out << Table({{"session", std::to_string(id)},
                       {"user", TextOr(user)},
@@ -144,7 +128,7 @@ int Info(const Invocation& invocation, std::ostream& out) {
 int Verdict(const Invocation& invocation, std::ostream& out, const char* key, bool answer,
             const char* yes, const char* no) {
     if (invocation.json) {
-        out << JsonWriter().BeginObject().Key(key).Bool(answer).EndObject().Text() << "\n";
+        out << JsonText({{key, answer}});
     } else {
         out << (answer ? yes : no) << "\n";
     }
@@ -157,10 +141,7 @@ int TokenSid(const Invocation& invocation, std::ostream& out) {
     std::wstring sid;
     bool found = SessionCtrl::GetUserToken(id, holder) && holder.GetTokenSID(sid);
     if (invocation.json) {
-        JsonWriter json;
-        json.BeginObject().Key("session").Number(id).Key("sid");
-        found ? json.String(sid) : json.Null();
-        out << json.EndObject().Text() << "\n";
+        out << JsonText({{"session", id}, {"sid", found ? Json(ToUtf8(sid)) : Json()}});
     } else {
         out << (found ? ToUtf8(sid) : "no user token for session " + std::to_string(id)) << "\n";
     }
@@ -172,8 +153,7 @@ int FindProcess(const Invocation& invocation, std::ostream& out) {
     std::wstring name = FromUtf8(invocation.operands[1]);
     bool found = SessionCtrl::FindProcess(id, name.c_str());
     if (invocation.json) {
-        out << JsonWriter().BeginObject().Key("session").Number(id).Key("process").String(name)
-                   .Key("found").Bool(found).EndObject().Text() << "\n";
+        out << JsonText({{"session", id}, {"process", ToUtf8(name)}, {"found", found}});
     } else {
         out << (found ? "found" : "not found") << "\n";
     }
@@ -183,7 +163,7 @@ int FindProcess(const Invocation& invocation, std::ostream& out) {
 int CurrentSession(const Invocation& invocation, std::ostream& out) {
     unsigned long id = SessionCtrl::GetCurrentSessionID();
     if (invocation.json) {
-        out << JsonWriter().BeginObject().Key("session").Number(id).EndObject().Text() << "\n";
+        out << JsonText({{"session", id}});
     } else {
         out << id << "\n";
     }
@@ -204,13 +184,15 @@ int Action(const Invocation& invocation, const Host& host, std::ostream& out) {
     }
     std::vector<std::string> recorded = host.RecordedActions();
     if (invocation.json) {
-        JsonWriter json;
-        json.BeginObject().Key("action").String(name);
-        if (id) json.Key("session").Number(*id).Key("wait").Bool(invocation.wait);
-        if (name == "disconnect") json.Key("force").Bool(invocation.force);
-        json.Key("result").Bool(done).Key("machine").BeginArray();
-        for (const std::string& action : recorded) json.String(action);
-        out << json.EndArray().EndObject().Text() << "\n";
+        Json json = {{"action", name}};
+        if (id) {
+            json["session"] = *id;
+            json["wait"] = invocation.wait;
+        }
+        if (name == "disconnect") json["force"] = invocation.force;
+        json["result"] = done;
+        json["machine"] = recorded;
+        out << JsonText(json);
     } else {
         out << name << (id ? " " + std::to_string(*id) : std::string()) << ": " << (done ? "done" : "failed") << "\n";
         for (const std::string& action : recorded) out << "  machine: " << action << "\n";

@@ -23,6 +23,9 @@ public:
 // Throws InputError (bad machine or .reg file) or UsageError.
 std::unique_ptr<Host> StartHost(const HostOptions& options);
 
+// Windows' text for an error code, for messages; the simulated machine has none.
+std::string SystemErrorText(long code);
+
 // The built-in machine used without --machine (machines/terminal-services.json).
 extern const char* const kDefaultMachine;
 

@@ -1,7 +1,7 @@
 #include "log_report.h"
 
 #include "input_error.h"
-#include "json_writer.h"
+#include "document.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -149,47 +149,31 @@ std::string LogStatsText(const LogStatistics& statistics) {
 }
 
 std::string LogStatsJson(const LogStatistics& statistics) {
-    JsonWriter json;
-    json.BeginObject().Key("files").BeginArray();
+    Json files = Json::array(), processes = Json::array();
     for (const FileStats& file : statistics.Files()) {
-        json.BeginObject()
-            .Key("path").String(file.path)
-            .Key("lines").Number(static_cast<int64_t>(file.lines))
-            .Key("malformed").Number(static_cast<int64_t>(file.malformed))
-            .Key("malformedLines").BeginArray();
-        for (uint64_t line : file.malformedLines) json.Number(static_cast<int64_t>(line));
-        json.EndArray().EndObject();
+        files.push_back({{"path", file.path}, {"lines", file.lines}, {"malformed", file.malformed},
+                         {"malformedLines", file.malformedLines}});
     }
-    json.EndArray().Key("processes").BeginArray();
     for (const auto& [pid, process] : statistics.Processes()) {
-        json.BeginObject()
-            .Key("pid").Number(pid)
-            .Key("sessions").BeginArray();
-        for (int64_t session : process.sessions) json.Number(session);
-        json.EndArray()
-            .Key("lines").Number(static_cast<int64_t>(process.lines))
-            .Key("errors").Number(static_cast<int64_t>(process.errors))
-            .Key("first").String(process.firstTime)
-            .Key("last").String(process.lastTime)
-            .Key("operations").BeginArray();
+        Json operations = Json::array();
         for (const auto& [name, operation] : process.operations) {
             Percentiles p = Summarize(operation.scopeMilliseconds);
-            json.BeginObject()
-                .Key("operation").String(name)
-                .Key("lines").Number(static_cast<int64_t>(operation.lines))
-                .Key("errors").Number(static_cast<int64_t>(operation.errors))
-                .Key("scopes").Number(static_cast<int64_t>(p.count));
+            Json row = {{"operation", name}, {"lines", operation.lines}, {"errors", operation.errors},
+                        {"scopes", p.count}};
             if (p.count > 0) {
-                json.Key("p50").Number(p.p50).Key("p95").Number(p.p95).Key("max").Number(p.max);
+                row["p50"] = p.p50;
+                row["p95"] = p.p95;
+                row["max"] = p.max;
             }
-            json.Key("unclosed").Number(static_cast<int64_t>(operation.unclosedEntries))
-                .Key("unmatchedExits").Number(static_cast<int64_t>(operation.unmatchedExits))
-                .EndObject();
+            row["unclosed"] = operation.unclosedEntries;
+            row["unmatchedExits"] = operation.unmatchedExits;
+            operations.push_back(row);
         }
-        json.EndArray().EndObject();
+        processes.push_back({{"pid", pid}, {"sessions", process.sessions}, {"lines", process.lines},
+                             {"errors", process.errors}, {"first", process.firstTime},
+                             {"last", process.lastTime}, {"operations", operations}});
     }
-    json.EndArray().EndObject();
-    return json.Text() + "\n";
+    return JsonText({{"files", files}, {"processes", processes}});
 }
 
 }  // namespace sessionctl

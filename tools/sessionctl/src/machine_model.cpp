@@ -1,7 +1,7 @@
 #include "machine_model.h"
 
 #include "input_error.h"
-#include "json.h"
+#include "document.h"
 #include "text.h"
 
 #include <algorithm>
@@ -81,52 +81,55 @@ std::vector<uint8_t> Utf16Text(const std::wstring& text) {
 
 // One registry value of the description: "text", a number, null (delete), or
 // {"type": "REG_...", "value": ...}.
-RegOperation RegistryValue(JsonObjectReader& keyReader, const RegistryPath& path, const std::string& name,
-                           const JsonValue& value) {
+RegOperation RegistryValue(ObjectReader& keyReader, const RegistryPath& path, const std::string& name,
+                           const Json& value) {
     RegOperation op;
     op.path = path;
     op.name = FromUtf8(name);
-    op.line = value.line;
+    op.line = keyReader.Source().LineOf(value);
     op.kind = RegOperation::Kind::SetValue;
-    switch (value.kind) {
-    case JsonValue::Kind::Null:
+    switch (value.type()) {
+    case Json::value_t::null:
         op.kind = RegOperation::Kind::DeleteValue;
         return op;
-    case JsonValue::Kind::String:
+    case Json::value_t::string:
         op.type = 1;
-        op.data = Utf16Text(FromUtf8(value.text));
+        op.data = Utf16Text(FromUtf8(value.get<std::string>()));
         return op;
-    case JsonValue::Kind::Number: {
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned:
+    case Json::value_t::number_float: {
         uint32_t number = keyReader.Unsigned(value);
         op.type = 4;
         op.data = {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
                    static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
         return op;
     }
-    case JsonValue::Kind::Object:
+    case Json::value_t::object:
         break;
     default:
         keyReader.Fail(value, "registry value \"" + name +
                                   "\": expected a string, a number, null or {\"type\", \"value\"}");
     }
-    JsonObjectReader reader(value, keyReader.FileName(), "registry value \"" + name + "\"");
-    const JsonValue& typeValue = reader.Required("type");
-    auto type = RegTypeFromName(FromUtf8(reader.String(typeValue)));
+    ObjectReader reader(keyReader.Source(), value, "registry value \"" + name + "\"");
+    const Json& typeValue = reader.Required("type");
+    const std::string typeName = reader.String(typeValue);
+    auto type = RegTypeFromName(FromUtf8(typeName));
     if (!type) {
-        reader.Fail(typeValue, "unknown registry type \"" + typeValue.text + "\"");
+        reader.Fail(typeValue, "unknown registry type \"" + typeName + "\"");
     }
     op.type = *type;
-    const JsonValue& data = reader.Required("value");
+    const Json& data = reader.Required("value");
     reader.RejectUnknown();
     if (*type == 7) {
         std::wstring joined;
-        for (const JsonValue& item : reader.Array(data).items) {
+        for (const Json& item : reader.Array(data)) {
             joined += FromUtf8(reader.String(item)) + L'\0';
         }
         op.data = WideToUtf16Le(joined + L'\0');
     } else if (IsTextType(*type)) {
         op.data = Utf16Text(FromUtf8(reader.String(data)));
-    } else if (*type == 4 && data.kind == JsonValue::Kind::Number) {
+    } else if (*type == 4 && data.is_number()) {
         uint32_t number = reader.Unsigned(data);
         op.data = {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
                    static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
@@ -146,36 +149,36 @@ RegOperation RegistryValue(JsonObjectReader& keyReader, const RegistryPath& path
     return op;
 }
 
-void ReadRegistry(const JsonValue& registry, const std::string& fileName, MachineModel& model) {
-    JsonObjectReader outer(registry, fileName, "\"registry\"");
-    for (const auto& [keyText, values] : registry.members) {
+void ReadRegistry(const Document& document, const Json& registry, MachineModel& model) {
+    ObjectReader outer(document, registry, "\"registry\"");
+    for (const auto& [keyText, values] : registry.items()) {
         auto path = ParseRegistryPath(FromUtf8(keyText));
         if (!path || path->key.empty()) {
             outer.Fail(values, "registry key \"" + keyText +
                                    "\": expected HKEY_LOCAL_MACHINE\\..., HKEY_CURRENT_USER\\..., HKEY_USERS\\... "
                                    "or HKEY_CLASSES_ROOT\\...");
         }
-        JsonObjectReader keyReader(values, fileName, "registry key \"" + keyText + "\"");
+        ObjectReader keyReader(document, values, "registry key \"" + keyText + "\"");
         RegOperation create;
         create.path = *path;
-        create.line = values.line;
+        create.line = document.LineOf(values);
         model.registry.push_back(create);
-        for (const auto& [name, value] : values.members) {
+        for (const auto& [name, value] : values.items()) {
             model.registry.push_back(RegistryValue(keyReader, *path, name, value));
         }
     }
 }
 
-void ReadProducts(JsonObjectReader& reader, const JsonValue& value, MachineModel& model) {
-    std::vector<const JsonValue*> names;
-    if (value.kind == JsonValue::Kind::Array) {
-        for (const JsonValue& item : value.items) names.push_back(&item);
+void ReadProducts(ObjectReader& reader, const Json& value, MachineModel& model) {
+    std::vector<const Json*> names;
+    if (value.is_array()) {
+        for (const Json& item : value) names.push_back(&item);
     } else {
         names.push_back(&value);
     }
-    for (const JsonValue* name : names) {
+    for (const Json* name : names) {
         std::string text = reader.String(*name);
-        if (text == "none" && value.kind == JsonValue::Kind::String) {
+        if (text == "none" && value.is_string()) {
             continue;
         }
         if (std::find(std::begin(kProducts), std::end(kProducts), text) == std::end(kProducts)) {
@@ -186,9 +189,9 @@ void ReadProducts(JsonObjectReader& reader, const JsonValue& value, MachineModel
     }
 }
 
-void ReadWindows(const JsonValue& value, const std::string& fileName, MachineModel& model) {
-    JsonObjectReader reader(value, fileName, "\"windows\"");
-    if (const JsonValue* version = reader.Optional("version")) {
+void ReadWindows(const Document& document, const Json& value, MachineModel& model) {
+    ObjectReader reader(document, value, "\"windows\"");
+    if (const Json* version = reader.Optional("version")) {
         std::string text = reader.String(*version);
         auto parts = Split(text, '.');
         bool ok = parts.size() == 2 && !parts[0].empty() && !parts[1].empty() && parts[0].size() < 4 &&
@@ -200,40 +203,40 @@ void ReadWindows(const JsonValue& value, const std::string& fileName, MachineMod
         model.windowsMajor = static_cast<uint32_t>(std::stoul(parts[0]));
         model.windowsMinor = static_cast<uint32_t>(std::stoul(parts[1]));
     }
-    if (const JsonValue* sp = reader.Optional("servicePack")) model.servicePack = reader.Unsigned(*sp);
-    if (const JsonValue* wow64 = reader.Optional("wow64")) model.wow64 = reader.Bool(*wow64);
+    if (const Json* sp = reader.Optional("servicePack")) model.servicePack = reader.Unsigned(*sp);
+    if (const Json* wow64 = reader.Optional("wow64")) model.wow64 = reader.Bool(*wow64);
     reader.RejectUnknown();
 }
 
-void ReadCaller(const JsonValue& value, const std::string& fileName, MachineModel& model) {
-    JsonObjectReader reader(value, fileName, "\"caller\"");
-    if (const JsonValue* session = reader.Optional("session")) model.callerSession = reader.Unsigned(*session);
-    if (const JsonValue* pid = reader.Optional("pid")) model.callerPid = reader.Unsigned(*pid);
-    if (const JsonValue* user = reader.Optional("user")) model.callerUser = FromUtf8(reader.String(*user));
-    if (const JsonValue* remote = reader.Optional("remote")) model.callerRemote = reader.Bool(*remote);
+void ReadCaller(const Document& document, const Json& value, MachineModel& model) {
+    ObjectReader reader(document, value, "\"caller\"");
+    if (const Json* session = reader.Optional("session")) model.callerSession = reader.Unsigned(*session);
+    if (const Json* pid = reader.Optional("pid")) model.callerPid = reader.Unsigned(*pid);
+    if (const Json* user = reader.Optional("user")) model.callerUser = FromUtf8(reader.String(*user));
+    if (const Json* remote = reader.Optional("remote")) model.callerRemote = reader.Bool(*remote);
     reader.RejectUnknown();
 }
 
-MachineSession ReadSession(const JsonValue& value, const std::string& fileName) {
-    JsonObjectReader reader(value, fileName, "session");
+MachineSession ReadSession(const Document& document, const Json& value) {
+    ObjectReader reader(document, value, "session");
     MachineSession session;
     session.id = reader.Unsigned(reader.Required("id"));
-    if (const JsonValue* station = reader.Optional("station")) session.station = FromUtf8(reader.String(*station));
-    if (const JsonValue* user = reader.Optional("user")) session.user = FromUtf8(reader.String(*user));
-    if (const JsonValue* domain = reader.Optional("domain")) session.domain = FromUtf8(reader.String(*domain));
+    if (const Json* station = reader.Optional("station")) session.station = FromUtf8(reader.String(*station));
+    if (const Json* user = reader.Optional("user")) session.user = FromUtf8(reader.String(*user));
+    if (const Json* domain = reader.Optional("domain")) session.domain = FromUtf8(reader.String(*domain));
     session.sid = DefaultUserSid(session.id);
-    if (const JsonValue* sid = reader.Optional("sid")) session.sid = FromUtf8(reader.String(*sid));
-    if (const JsonValue* state = reader.Optional("state")) {
+    if (const Json* sid = reader.Optional("sid")) session.sid = FromUtf8(reader.String(*sid));
+    if (const Json* state = reader.Optional("state")) {
         auto number = StateFromName(reader.String(*state));
         if (!number) {
-            reader.Fail(*state, "unknown session state \"" + state->text +
+            reader.Fail(*state, "unknown session state \"" + state->get<std::string>() +
                                     "\" (known: Active, Connected, ConnectQuery, Shadow, Disconnected, Idle, "
                                     "Listen, Reset, Down, Init)");
         }
         session.state = *number;
     }
-    if (const JsonValue* client = reader.Optional("client")) {
-        if (client->kind != JsonValue::Kind::Null) {
+    if (const Json* client = reader.Optional("client")) {
+        if (!client->is_null()) {
             session.client = ParseClientAddress(reader.String(*client));
             if (!session.client) {
                 reader.Fail(*client, "\"client\": expected an IPv4 or IPv6 address, or null");
@@ -244,8 +247,8 @@ MachineSession ReadSession(const JsonValue& value, const std::string& fileName) 
     return session;
 }
 
-MachineProcess ReadProcess(const JsonValue& value, const std::string& fileName) {
-    JsonObjectReader reader(value, fileName, "process");
+MachineProcess ReadProcess(const Document& document, const Json& value) {
+    ObjectReader reader(document, value, "process");
     MachineProcess process;
     process.pid = reader.Unsigned(reader.Required("pid"));
     process.session = reader.Unsigned(reader.Required("session"));
@@ -254,11 +257,11 @@ MachineProcess ReadProcess(const JsonValue& value, const std::string& fileName) 
     return process;
 }
 
-void ReadCitrix(const JsonValue& value, const std::string& fileName, MachineModel& model) {
-    JsonObjectReader reader(value, fileName, "\"citrix\"");
+void ReadCitrix(const Document& document, const Json& value, MachineModel& model) {
+    ObjectReader reader(document, value, "\"citrix\"");
     CitrixInstall citrix;
     citrix.location = FromUtf8(reader.String(reader.Required("location")));
-    if (const JsonValue* wfapi = reader.Optional("wfapi")) citrix.wfapi = reader.Bool(*wfapi);
+    if (const Json* wfapi = reader.Optional("wfapi")) citrix.wfapi = reader.Bool(*wfapi);
     reader.RejectUnknown();
     model.citrix = citrix;
 }
@@ -299,16 +302,16 @@ MachineModel ParseMachine(const std::string& bytes, const std::string& fileName)
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         text.erase(0, 3);
     }
-    JsonValue root = ParseJson(text, fileName);
-    JsonObjectReader reader(root, fileName, "the machine description");
+    const Document document(text, fileName);
+    ObjectReader reader(document, document.Root(), "the machine description");
     MachineModel model;
-    if (const JsonValue* description = reader.Optional("description")) model.description = reader.String(*description);
-    if (const JsonValue* product = reader.Optional("product")) ReadProducts(reader, *product, model);
-    if (const JsonValue* windows = reader.Optional("windows")) ReadWindows(*windows, fileName, model);
-    if (const JsonValue* caller = reader.Optional("caller")) ReadCaller(*caller, fileName, model);
-    if (const JsonValue* sessions = reader.Optional("sessions")) {
-        for (const JsonValue& item : reader.Array(*sessions).items) {
-            MachineSession session = ReadSession(item, fileName);
+    if (const Json* description = reader.Optional("description")) model.description = reader.String(*description);
+    if (const Json* product = reader.Optional("product")) ReadProducts(reader, *product, model);
+    if (const Json* windows = reader.Optional("windows")) ReadWindows(document, *windows, model);
+    if (const Json* caller = reader.Optional("caller")) ReadCaller(document, *caller, model);
+    if (const Json* sessions = reader.Optional("sessions")) {
+        for (const Json& item : reader.Array(*sessions)) {
+            MachineSession session = ReadSession(document, item);
             for (const MachineSession& known : model.sessions) {
                 if (known.id == session.id) {
                     reader.Fail(item, "session " + std::to_string(session.id) + " is described twice");
@@ -317,13 +320,13 @@ MachineModel ParseMachine(const std::string& bytes, const std::string& fileName)
             model.sessions.push_back(session);
         }
     }
-    if (const JsonValue* processes = reader.Optional("processes")) {
-        for (const JsonValue& item : reader.Array(*processes).items) {
-            model.processes.push_back(ReadProcess(item, fileName));
+    if (const Json* processes = reader.Optional("processes")) {
+        for (const Json& item : reader.Array(*processes)) {
+            model.processes.push_back(ReadProcess(document, item));
         }
     }
-    if (const JsonValue* registry = reader.Optional("registry")) ReadRegistry(*registry, fileName, model);
-    if (const JsonValue* citrix = reader.Optional("citrix")) ReadCitrix(*citrix, fileName, model);
+    if (const Json* registry = reader.Optional("registry")) ReadRegistry(document, *registry, model);
+    if (const Json* citrix = reader.Optional("citrix")) ReadCitrix(document, *citrix, model);
     reader.RejectUnknown();
     return model;
 }

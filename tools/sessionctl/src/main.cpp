@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "host.h"
 #include "input_error.h"
+#include "log_switch.h"
 
 #include <iostream>
 #include <vector>
@@ -21,7 +22,9 @@ int main(int argc, char** argv) {
             return RunLogStats(invocation, std::cout);
         }
         std::unique_ptr<Host> host = StartHost(invocation.host);
-        int exitCode = RunLibraryCommand(invocation, *host, std::cout);
+        int exitCode = invocation.command.compare(0, 4, "log ") == 0
+                           ? RunLogSwitch(invocation, std::cout, std::cerr)
+                           : RunLibraryCommand(invocation, *host, std::cout);
         std::cout.flush();
         for (const std::string& note : host->TraceNotes()) {
             std::cerr << note << "\n";

@@ -7,6 +7,12 @@
 namespace sessionctl {
 namespace {
 
+const std::pair<const wchar_t*, uint32_t> kTypes[] = {
+    {L"REG_NONE", 0},   {L"REG_SZ", 1},        {L"REG_EXPAND_SZ", 2},
+    {L"REG_BINARY", 3}, {L"REG_DWORD", 4},     {L"REG_DWORD_BIG_ENDIAN", 5},
+    {L"REG_LINK", 6},   {L"REG_MULTI_SZ", 7},  {L"REG_QWORD", 11},
+};
+
 struct RootAlias {
     const wchar_t* name;
     RegRoot root;
@@ -62,12 +68,14 @@ const wchar_t* RootName(RegRoot root) {
     return L"?";
 }
 
+std::string RegTypeName(uint32_t type) {
+    for (const auto& known : kTypes) {
+        if (known.second == type) return ToUtf8(known.first);
+    }
+    return "type " + std::to_string(type);
+}
+
 std::optional<uint32_t> RegTypeFromName(const std::wstring& name) {
-    static const std::pair<const wchar_t*, uint32_t> kTypes[] = {
-        {L"REG_NONE", 0},   {L"REG_SZ", 1},        {L"REG_EXPAND_SZ", 2},
-        {L"REG_BINARY", 3}, {L"REG_DWORD", 4},     {L"REG_DWORD_BIG_ENDIAN", 5},
-        {L"REG_LINK", 6},   {L"REG_MULTI_SZ", 7},  {L"REG_QWORD", 11},
-    };
     for (const auto& type : kTypes) {
         if (EqualsIgnoreCase(name, type.first)) {
             return type.second;

@@ -25,5 +25,7 @@ const wchar_t* RootName(RegRoot root);
 
 // Registry value types by the names regedit and reg.exe use ("REG_SZ", ...).
 std::optional<uint32_t> RegTypeFromName(const std::wstring& name);
+// And back: "REG_DWORD", or "type N" for a number without a name.
+std::string RegTypeName(uint32_t type);
 
 }  // namespace sessionctl

@@ -112,6 +112,8 @@ private:
 
 }  // namespace
 
+std::string SystemErrorText(long) { return "refused by the simulated registry"; }
+
 std::unique_ptr<Host> StartHost(const HostOptions& options) {
     return std::make_unique<LinuxHost>(options);
 }

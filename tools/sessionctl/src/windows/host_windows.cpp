@@ -1,7 +1,9 @@
 // The Windows host: the real machine and the real DLL, loaded by Windows itself.
 #include "../host.h"
 
-#include <windows.h>
+#include "../text.h"
+
+#include <platform/win32.h>
 
 namespace sessionctl {
 namespace {
@@ -12,13 +14,10 @@ public:
         SetConsoleOutputCP(CP_UTF8);
         if (options.traceDirectory) {
             // The real registry is not changed behind the user's back; say how instead.
-            const std::string key = "\"HKLM\\SOFTWARE\\Corvane Systems K.K.\\Corvane Keywarden\\SSOLog\"";
             notes_.push_back("trace: the log is switched on in the registry; as an administrator run");
-            notes_.push_back("  reg add " + key + " /reg:64 /v OutputLog /t REG_DWORD /d 1 /f");
-            notes_.push_back("  reg add " + key + " /reg:64 /v OutputLogDir /t REG_SZ /d \"" +
-                             *options.traceDirectory + "\" /f");
+            notes_.push_back("  sessionctl log on --dir \"" + *options.traceDirectory + "\"");
             notes_.push_back("then the log of this library is " + *options.traceDirectory +
-                             "\\DebugSSO\\session.log (re-read within 10 seconds by running processes)");
+                             "\\DebugSSO\\session.log (seen by running processes within 2 seconds)");
         }
     }
 
@@ -30,6 +29,17 @@ private:
 };
 
 }  // namespace
+
+std::string SystemErrorText(long code) {
+    LPWSTR text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring message(text != nullptr ? text : L"", length);
+    LocalFree(text);
+    message.erase(message.find_last_not_of(L" \r\n") + 1);
+    return message.empty() ? "error " + std::to_string(code) : ToUtf8(message);
+}
 
 std::unique_ptr<Host> StartHost(const HostOptions& options) {
     if (options.machineFile || !options.regFiles.empty()) {
