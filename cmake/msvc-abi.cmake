@@ -25,12 +25,18 @@ set(flags "-fms-compatibility-version=19.44 /EHsc /GR /GS /Zc:__cplusplus -DWINE
 foreach(dir ${HALCYON_MSVC_ABI_INCLUDES})
   string(APPEND flags " /imsvc ${dir}")
 endforeach()
+# The run-time comes from msvcabi/ (import libraries and start-up), not from default libraries.
+set(link "/NODEFAULTLIB /MANIFEST:NO")
+# Hardening: /GS everywhere (the start-up seeds the cookie); on x86 SafeSEH and Control Flow
+# Guard, which the start-up's load configuration carries (msvcabi/src/load_config.cpp).
+if(HALCYON_MSVC_ABI_TARGET MATCHES "^i686")
+  string(APPEND flags " /guard:cf")
+  string(APPEND link " /SAFESEH /guard:cf")
+endif()
 set(CMAKE_C_FLAGS_INIT "${flags}")
 set(CMAKE_CXX_FLAGS_INIT "${flags} /std:c++17")
 # llvm-rc ignores "#pragma code_page": the resource scripts are UTF-8.
 set(CMAKE_RC_FLAGS_INIT "/C 65001 -I ${HALCYON_WINE_INCLUDE}/windows")
-# The run-time comes from msvcabi/ (import libraries and start-up), not from default libraries.
-set(link "/NODEFAULTLIB /MANIFEST:NO")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${link}")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "${link}")
 set(CMAKE_C_STANDARD_LIBRARIES "" CACHE STRING "" FORCE)

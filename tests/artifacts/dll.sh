@@ -24,6 +24,14 @@ exports="$("$OBJDUMP" -p "$PRODUCT_DLL" | sed -n '/^\[Ordinal\/Name Pointer\] Ta
 check "the export table is exactly the class members and virtual tables" \
     diff <(grep -v '^#' "$EXPECTED_EXPORTS" | sort) <(echo "$exports")
 
+# Microsoft's segments of initialisers: the ordered statics' (their destructors' registration
+# too) in the library's, ahead of the ordinary ones in the user's.
+if [[ -n "$ORDERED_STATICS_OBJECT" ]]; then
+    sections="$("$OBJDUMP" -h "$ORDERED_STATICS_OBJECT")"
+    check "the ordered statics are initialised in the library's segment only" \
+        bash -c 'grep -q "CRT\$XCL" <<<"$1" && ! grep -q "CRT\$XCU" <<<"$1"' _ "$sections"
+fi
+
 rc="$("$WINDRES" -i "$PRODUCT_DLL" -O rc)"
 # The string table as "<language id> <string id> <text>" lines, the text in UTF-8. windres
 # writes a LANGUAGE line (primary, sub) before each block and non-ASCII text as L"..." with
