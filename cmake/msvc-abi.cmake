@@ -21,12 +21,13 @@ set(HALCYON_MSVC_ABI_INCLUDES
     ${HALCYON_SOURCE_DIR}/msvcabi/include ${HALCYON_SOURCE_DIR}/third_party/msvc-stl/inc
     ${HALCYON_WINE_INCLUDE}/msvcrt ${HALCYON_WINE_INCLUDE}/windows)
 # The STL's vectorised algorithms live in the static part of msvcprt.lib; its plain loops serve.
-set(flags "-fms-compatibility-version=19.44 /EHsc /GR /GS /Zc:__cplusplus -DWINE_UNICODE_NATIVE -D_USE_STD_VECTOR_ALGORITHMS=0")
+# Debug information in the objects (/Z7, which ccache can cache) and in a PDB per module.
+set(flags "-fms-compatibility-version=19.44 /EHsc /GR /GS /Z7 /Zc:__cplusplus -DWINE_UNICODE_NATIVE -D_USE_STD_VECTOR_ALGORITHMS=0")
 foreach(dir ${HALCYON_MSVC_ABI_INCLUDES})
   string(APPEND flags " /imsvc ${dir}")
 endforeach()
 # The run-time comes from msvcabi/ (import libraries and start-up), not from default libraries.
-set(link "/NODEFAULTLIB /MANIFEST:NO")
+set(link "/NODEFAULTLIB /MANIFEST:NO /DEBUG /OPT:REF /OPT:ICF")
 # Hardening: /GS everywhere (the start-up seeds the cookie); on x86 SafeSEH and Control Flow
 # Guard, which the start-up's load configuration carries (msvcabi/src/load_config.cpp).
 if(HALCYON_MSVC_ABI_TARGET MATCHES "^i686")
@@ -39,8 +40,20 @@ set(CMAKE_CXX_FLAGS_INIT "${flags} /std:c++17")
 set(CMAKE_RC_FLAGS_INIT "/C 65001 -I ${HALCYON_WINE_INCLUDE}/windows")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${link}")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "${link}")
-set(CMAKE_C_STANDARD_LIBRARIES "" CACHE STRING "" FORCE)
-set(CMAKE_CXX_STANDARD_LIBRARIES "" CACHE STRING "" FORCE)
+# This project makes them; a project built against its installed SDK (a host) takes those a
+# build of it made, as a Visual C++ host takes Visual C++'s: HALCYON_MSVC_ABI_RUNTIME_DIR (or
+# the environment's) names that build's msvcabi/lib.
+if(NOT HALCYON_MSVC_ABI_RUNTIME_DIR AND DEFINED ENV{HALCYON_MSVC_ABI_RUNTIME_DIR})
+  set(HALCYON_MSVC_ABI_RUNTIME_DIR $ENV{HALCYON_MSVC_ABI_RUNTIME_DIR})
+endif()
+set(runtime "")
+if(HALCYON_MSVC_ABI_RUNTIME_DIR)
+  foreach(lib msvcabi_startup vcruntime140 ucrtbase msvcp140 kernel32)
+    string(APPEND runtime " ${HALCYON_MSVC_ABI_RUNTIME_DIR}/${lib}.lib")
+  endforeach()
+endif()
+set(CMAKE_C_STANDARD_LIBRARIES "${runtime}" CACHE STRING "" FORCE)
+set(CMAKE_CXX_STANDARD_LIBRARIES "${runtime}" CACHE STRING "" FORCE)
 
 # Nothing links before msvcabi/ has made the run-time: the compiler checks stop at objects.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
