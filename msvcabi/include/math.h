@@ -1,5 +1,5 @@
-// Wine 8's math.h has no long double functions; the UCRT defines them inline over the
-// double ones (long double is double here), and Microsoft's STL names them.
+// Wine 8's math.h has no long double functions; Microsoft's <cstdlib> needs fabsl, which the
+// UCRT defines inline over fabs (long double is double with Microsoft's compilers).
 #pragma once
 
 #include_next <math.h>

@@ -5,8 +5,8 @@
 
 #include <corecrt_startup.h>
 #include <stdlib.h>
+#include <vcruntime.h>
 
-void __cdecl __security_init_cookie(void);
 _ACRTIMP int* __cdecl __p___argc(void);
 _ACRTIMP char*** __cdecl __p___argv(void);
 int main(int argc, char** argv, char** envp);
