@@ -18,6 +18,10 @@ other builds.
   scripts/plant-faults.py                       every fault, every test
   scripts/plant-faults.py -R 'Ssolog' --only a,b --dir build/plant-ssolog scripts/faults/ssolog.ini
   scripts/plant-faults.py --targets ssolog_tests -R 'Log' scripts/faults/ssolog.ini
+  scripts/plant-faults.py --toolchain cmake/toolchain-msvc-abi32.cmake scripts/faults/windows/msvc-abi.ini
+
+Faults only a Windows build shows (its Wine and artifact tests) are under scripts/faults/windows/,
+each file naming the toolchain to plant them with (a Release build with that toolchain file).
 """
 import argparse, configparser, glob, os, re, shutil, subprocess, sys, time
 
@@ -82,6 +86,7 @@ def main():
                         help="comma-separated build targets (default all): leaves out groups others are changing")
     parser.add_argument("--dir", default=os.path.join(ROOT, "build", "plant"))
     parser.add_argument("--jobs", default=os.environ.get("JOBS", "2"))
+    parser.add_argument("--toolchain", default="", help="a Windows build with this toolchain file of the tree")
     args = parser.parse_args()
 
     files = args.faults or sorted(glob.glob(os.path.join(ROOT, "scripts", "faults", "*.ini")))
@@ -93,8 +98,11 @@ def main():
     configure = ["cmake", "-S", src, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
                  "-DHALCYON_BENCH=OFF", "-DHALCYON_WERROR=OFF", "-DCMAKE_CXX_FLAGS_DEBUG=-O0",
                  "-DCMAKE_C_FLAGS_DEBUG=-O0"]
+    if args.toolchain:
+        configure = ["cmake", "-S", src, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                     "-DHALCYON_WERROR=OFF", "-DCMAKE_TOOLCHAIN_FILE=" + os.path.abspath(os.path.join(src, args.toolchain))]
     if shutil.which("ccache"):
-        configure.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+        configure += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
     ctest = ["ctest", "--test-dir", build, "-j", args.jobs, "--timeout", "120"]
     if args.tests:
         ctest += ["-R", args.tests]

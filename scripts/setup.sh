@@ -6,7 +6,10 @@ set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev
           binutils g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-          wine wine64 wine32:i386 clang libclang-rt-14-dev llvm-19 valgrind)
+          wine wine64 wine32:i386 clang libclang-rt-14-dev valgrind
+          # the Microsoft-ABI presets: clang-cl, lld-link, llvm-dlltool; Wine's headers;
+          # llvm-readobj and llvm-objdump read every DLL's mitigations back
+          clang-19 lld-19 llvm-19 libwine-dev)
 
 # The product is a 32-bit DLL: its Wine tests run it in a WOW64 process, which needs i386 Wine.
 need_i386=0

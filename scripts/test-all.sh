@@ -26,12 +26,14 @@ declare -A STEP_COMMAND=(
     [linux]="cmake --workflow --preset linux"
     [mingw32]="cmake --workflow --preset mingw32"
     [mingw64]="cmake --workflow --preset mingw64"
+    [msvc-abi32]="cmake --workflow --preset msvc-abi32"
+    [msvc-abi64]="cmake --workflow --preset msvc-abi64"
     [asan]="bash scripts/reliability.sh asan"
     [tsan]="bash scripts/reliability.sh tsan"
     [valgrind]="bash scripts/reliability.sh valgrind"  # memcheck on the linux step's build
     [fuzz]="bash scripts/reliability.sh fuzz"
 )
-LANES=("linux asan valgrind" "mingw32 mingw64 tsan fuzz")
+LANES=("linux asan valgrind msvc-abi64" "mingw32 mingw64 msvc-abi32 tsan fuzz")
 # The workflows' builds and tests, two at a time (ninja would start four, ctest one).
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}" CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-2}"
 

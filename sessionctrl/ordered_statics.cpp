@@ -10,7 +10,12 @@
 #include "ordered_statics.h"
 
 #if defined(_MSC_VER)
+// C4073 says that initialisers go to the library's segment, which is the point here; it
+// is a warning, so an error under /WX.
+#pragma warning(push)
+#pragma warning(disable : 4073)
 #pragma init_seg(lib)
+#pragma warning(pop)
 #define HALCYON_AHEAD_OF_ORDINARY_STATICS
 #else
 #define HALCYON_AHEAD_OF_ORDINARY_STATICS __attribute__((init_priority(200)))
@@ -21,7 +26,9 @@ namespace {
 
 class BackendOwner {
 public:
-    BackendOwner() = default;
+    // Not constexpr: clang-cl registers the destructor of an object initialised at compile
+    // time among the ordinary statics, whatever init_seg says; run at load, it stays here.
+    BackendOwner() noexcept {}
     BackendOwner(const BackendOwner&) = delete;
     BackendOwner& operator=(const BackendOwner&) = delete;
     ~BackendOwner() { delete backend.load(); }

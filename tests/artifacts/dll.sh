@@ -14,12 +14,23 @@ for dll in "$PRODUCT_DLL" "$TESSARK_DLL"; do
 done
 check "HalcyonSessionCtrl imports tessark.dll and wtsapi32.dll" \
     test "$(imports "$PRODUCT_DLL" | grep -Eix '(tessark|wtsapi32)\.dll' | sort -uf | wc -l)" -eq 2
+for runtime in $SHARED_RUNTIME; do
+    check "HalcyonSessionCtrl imports the shared run-time's $runtime" grep -qix "$runtime" <<<"$(imports "$PRODUCT_DLL")"
+done
 
-# Besides the members and virtual tables, only the two classes' type information.
+# Besides the members and virtual tables, only the two classes' type information (GCC's).
 exports="$("$OBJDUMP" -p "$PRODUCT_DLL" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' |
     grep -Ev '^_ZTIN11sessionctrl(15UserTokenHolder|16IUserTokenHolder)E$' | sort)"
 check "the export table is exactly the class members and virtual tables" \
     diff <(grep -v '^#' "$EXPECTED_EXPORTS" | sort) <(echo "$exports")
+
+# Microsoft's segments of initialisers: the ordered statics' (their destructors' registration
+# too) in the library's, ahead of the ordinary ones in the user's.
+if [[ -n "$ORDERED_STATICS_OBJECT" ]]; then
+    sections="$("$OBJDUMP" -h "$ORDERED_STATICS_OBJECT")"
+    check "the ordered statics are initialised in the library's segment only" \
+        bash -c 'grep -q "CRT\$XCL" <<<"$1" && ! grep -q "CRT\$XCU" <<<"$1"' _ "$sections"
+fi
 
 rc="$("$WINDRES" -i "$PRODUCT_DLL" -O rc)"
 # The string table as "<language id> <string id> <text>" lines, the text in UTF-8. windres

@@ -44,6 +44,18 @@ WFDisconnectSession 0 1 0
 WFLogoffSession 0 1 1
 WFCloseServer 5001" "$(tr -d '\r' <"$CALLS")"
 
+# Unloaded while the backend holds the library: its destructor gives it back at each unload
+# (the server closed), after the loggers are gone, so that its trace is dropped, not written
+# to "kwarden.log" as traces are while the default logger lives.
+install fake_wfapi.dll
+host wine_unload.exe
+same "unloaded holding the library, twice" "load 1: local=0 unloaded=1
+load 2: local=0 unloaded=1" "$HOST_OUTPUT"
+check "the destructor's trace dropped" test ! -e "$(unix_path "$TEST_DIR\\new\\DebugSSO\\kwarden.log")"
+same "each unload closes the server" "$(for load in 1 2; do
+    printf 'WFOpenServerW (null)\nWFQuerySessionInformationW 0 1 14\nWFFreeMemory\nWFCloseServer 5001\n'; done)" \
+    "$(tr -d '\r' <"$CALLS")"
+
 fallback=" Initialization of XenDesktop's wfapi library failed, so it will be initialized for RDP.,
 Session control [Default],
 WTSOpenServer error, 120 (0x78)

@@ -5,6 +5,13 @@
 
 #include <cstdio>
 
+// The member's exported name in the C++ ABI the host is built for.
+#if defined(_MSC_VER)
+#define IS_LOCAL_SESSION_EXPORT "?IsLocalSession@SessionCtrl@sessionctrl@@SA_NXZ"
+#else
+#define IS_LOCAL_SESSION_EXPORT "_ZN11sessionctrl11SessionCtrl14IsLocalSessionEv"
+#endif
+
 int main(int argc, char**) {
     if (argc > 1) {
         Sleep(60000);
@@ -14,7 +21,7 @@ int main(int argc, char**) {
         const HMODULE module = LoadLibraryW(L"HalcyonSessionCtrl.dll");
         if (module == nullptr) return 1;
         const auto isLocalSession = reinterpret_cast<bool (*)()>(reinterpret_cast<void*>(
-            GetProcAddress(module, "_ZN11sessionctrl11SessionCtrl14IsLocalSessionEv")));
+            GetProcAddress(module, IS_LOCAL_SESSION_EXPORT)));
         const bool local = isLocalSession != nullptr && isLocalSession();
         const bool freed = FreeLibrary(module) &&
                            GetModuleHandleW(L"HalcyonSessionCtrl.dll") == nullptr &&
