@@ -25,9 +25,17 @@ if [ ! -d "$work/benchmark-$version" ]; then
 fi
 
 export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$work/wine-prefix"
-[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+# 64-bit programs go through the 64-bit loader: Debian's `wine` starts the 32-bit one first.
+[ -d "$WINEPREFIX" ] || wine64 wineboot -i >/dev/null 2>&1
+builds="32 64"
+if ! can_run_32="$(bash "$source_dir/scripts/lib/wine32.sh")"; then
+  echo "=== mingw32 not run: $can_run_32"
+  builds=64
+fi
 
-for bits in 32 64; do
+for bits in $builds; do
+  export WINE=wine
+  [ "$bits" = 64 ] && WINE=wine64
   toolchain="$source_dir/bench/toolchain-mingw$bits-posix.cmake"
   prefix="$work/gbench-$bits"
   if [ ! -f "$prefix/lib/cmake/benchmark/benchmarkConfig.cmake" ]; then
@@ -42,7 +50,7 @@ for bits in 32 64; do
     -DHALCYON_BENCHMARK_PREFIX="$prefix" >/dev/null
   cmake --build "$work/build-$bits" -j2 --target bench_log
   echo "=== bench_log.exe, mingw$bits"
-  wine "$work/build-$bits/bin/bench_log.exe" "$@"
+  "$WINE" "$work/build-$bits/bin/bench_log.exe" "$@"
   cmake -S "$source_dir" -B "$work/writers-$bits" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw$bits.cmake" \
     -DHALCYON_WERROR=ON >/dev/null

@@ -12,7 +12,7 @@ bin="$(cd "$1" && pwd)"
 rounds="${2:-5}"
 wine="${WINE:-wine}"
 export WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="${WINEPREFIX:-/tmp/halcyon-wine-bench/wine-prefix}"
-[ -d "$WINEPREFIX/drive_c" ] || { mkdir -p "$WINEPREFIX"; wineboot -i >/dev/null 2>&1; }
+[ -d "$WINEPREFIX/drive_c" ] || { mkdir -p "$WINEPREFIX"; wine64 wineboot -i >/dev/null 2>&1; }
 key='HKLM\SOFTWARE\Corvane Systems K.K.\Corvane Keywarden\SSOLog'
 "$wine" reg add "$key" /v OutputLog /t REG_DWORD /d 1 /f /reg:64 >/dev/null 2>&1
 "$wine" reg add "$key" /v OutputLogDir /t REG_SZ /d 'C:\halcyon-bench' /f /reg:64 >/dev/null 2>&1
