@@ -61,6 +61,7 @@ struct FileOpen {
     int fd = -1;
     FILE* file = nullptr;      // stream: what _fileno is asked about
     HANDLE osHandle = nullptr;  // stream: what _get_osfhandle answers
+    bool inheritable = false;   // HANDLE_FLAG_INHERIT
     std::vector<FileLock> locks;
 };
 
@@ -140,6 +141,7 @@ struct Machine {
     // Locks taken and not unlocked; a close frees the range for others but, as Windows
     // does that late, still counts them.
     long fileLocks = 0;
+    unsigned long inheritableWrites = 0;
     std::map<void*, WtsBlock> wtsBuffers;
     std::set<void*> localBlocks;
     // Sections live across Reset (the library's own are made at load); only those
@@ -183,6 +185,10 @@ T Fail(DWORD error, T result) {
 }
 
 void RecordMisuse(const std::string& what);  // caller holds Lock()
+// The host folder of the drives ("<root>/C/..."), made on first use.
+std::string FileRootLocked();
+// The open behind a CreateFileW handle or a stream's handle; null when there is none.
+FileOpen* OpenOfLocked(HANDLE file);
 void* NewHandleValue();                      // caller holds Lock()
 DWORD CurrentThreadIdLocked();               // caller holds Lock()
 std::wstring EffectiveUserLocked();          // impersonated or process user
