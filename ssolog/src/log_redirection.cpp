@@ -4,64 +4,65 @@
 
 #include <platform/win32_raii.h>
 
-#include <vector>
+#include <string_view>
 
 namespace ssolog {
 
 namespace {
 
-// A text that Win32 answers into a buffer, asked again while the buffer is too small;
+// A path that Win32 answers into a buffer, asked again while the buffer is too small;
 // empty when the call fails.
 template <class Ask>
-std::wstring AnsweredText(Ask ask) {
-    std::vector<WCHAR> buffer(MAX_PATH + 1);
+std::wstring AnsweredPath(Ask ask) {
+    std::wstring path(MAX_PATH, L'\0');
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const DWORD length = ask(buffer.data(), static_cast<DWORD>(buffer.size()));
+        // Room for size() characters and the terminator; a longer answer is the room needed.
+        const DWORD length = ask(&path[0], static_cast<DWORD>(path.size() + 1));
         if (length == 0) break;
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(length);
+        const bool fits = length <= path.size();
+        path.resize(length);
+        if (fits) return path;
     }
     return std::wstring();
 }
 
-// A path in its plain form: "\\?\UNC\server\..." as "\\server\...", "\\?\C:\..." as "C:\...".
-std::wstring WithoutPrefix(const std::wstring& path) {
-    const std::wstring share = L"\\\\?\\UNC\\";
-    const std::wstring local = L"\\\\?\\";
-    if (path.compare(0, share.size(), share) == 0) return L"\\\\" + path.substr(share.size());
-    if (path.compare(0, local.size(), local) == 0) return path.substr(local.size());
-    return path;
-}
-
 // The path Windows opens for `path`: separators, "." and ".." resolved, drive added.
 std::wstring FullPath(const wchar_t* path) {
-    return WithoutPrefix(AnsweredText([path](WCHAR* buffer, DWORD size) {
-        return GetFullPathNameW(path, size, buffer, nullptr);
-    }));
+    return AnsweredPath([path](WCHAR* buffer, DWORD size) { return GetFullPathNameW(path, size, buffer, nullptr); });
 }
 
 // Where the handle's file really is.
 std::wstring FinalPath(HANDLE file) {
-    return WithoutPrefix(AnsweredText([file](WCHAR* buffer, DWORD size) {
+    return AnsweredPath([file](WCHAR* buffer, DWORD size) {
         return GetFinalPathNameByHandleW(file, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    }));
+    });
 }
 
-// Where the folders of a plain full path start: after "X:\" or "\\server\share\".
-size_t FoldersStart(const std::wstring& path) {
-    if (path.compare(0, 2, L"\\\\") != 0) return 3;
-    const size_t server = path.find(L'\\', 2);
-    const size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
-    return share == std::wstring::npos ? path.size() : share + 1;
+// A full path without what only its spelling adds: "\\?\C:\a" and "C:\a" are both "C:\a",
+// "\\?\UNC\server\a" and "\\server\a" both "\server\a".
+std::wstring_view Plain(std::wstring_view path) {
+    constexpr std::wstring_view share = L"\\\\?\\UNC\\";
+    constexpr std::wstring_view local = L"\\\\?\\";
+    if (path.substr(0, share.size()) == share) return path.substr(share.size() - 1);
+    if (path.substr(0, local.size()) == local) return path.substr(local.size());
+    if (path.substr(0, 2) == L"\\\\") return path.substr(1);
+    return path;
+}
+
+// Where the folders of a plain path start: after "X:\" or "\server\share\".
+size_t FoldersStart(std::wstring_view plain) {
+    if (plain.substr(0, 1) != L"\\") return 3;
+    const size_t share = plain.find(L'\\', plain.find(L'\\', 1) + 1);
+    return share == std::wstring_view::npos ? plain.size() : share + 1;
 }
 
 // File names compare without regard to case, as the file system does.
 bool LeadsTo(HANDLE file, const wchar_t* path) {
     const std::wstring finalPath = FinalPath(file);
-    const std::wstring named = FullPath(path);
-    return !finalPath.empty() && CompareStringOrdinal(finalPath.c_str(), static_cast<int>(finalPath.size()),
-                                                      named.c_str(), static_cast<int>(named.size()),
-                                                      TRUE) == CSTR_EQUAL;
+    const std::wstring fullPath = FullPath(path);
+    const std::wstring_view reached = Plain(finalPath), named = Plain(fullPath);
+    return !reached.empty() && CompareStringOrdinal(reached.data(), static_cast<int>(reached.size()), named.data(),
+                                                    static_cast<int>(named.size()), TRUE) == CSTR_EQUAL;
 }
 
 bool IsReparsePoint(const BY_HANDLE_FILE_INFORMATION& information) {
@@ -75,7 +76,8 @@ bool IsOwnFolder(const std::wstring& directory) {
         // Each folder from the log's up to the root is read as an entry: a junction or a
         // symbolic link shows its reparse point and is not followed.
         std::wstring folder = FullPath(directory.c_str());
-        const size_t start = FoldersStart(folder);
+        const std::wstring_view plain = Plain(folder);
+        const size_t start = folder.size() - plain.size() + FoldersStart(plain);
         if (folder.size() <= start) return false;
         while (folder.size() > start) {
             const DWORD attributes = GetFileAttributesW(folder.c_str());
