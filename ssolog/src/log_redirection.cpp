@@ -93,11 +93,22 @@ bool IsOwnFolder(const std::wstring& directory) {
     }
 }
 
-bool IsOwnFile(HANDLE file, const wchar_t* path) {
+bool IsOwnFile(HANDLE file, const wchar_t* path, FileIdentity* lastOwn) {
     try {
         BY_HANDLE_FILE_INFORMATION information = {};
-        return GetFileInformationByHandle(file, &information) && !IsReparsePoint(information) &&
-               information.nNumberOfLinks == 1 && LeadsTo(file, path);
+        if (!GetFileInformationByHandle(file, &information) || IsReparsePoint(information) ||
+            information.nNumberOfLinks != 1) {
+            return false;
+        }
+        const FileIdentity identity{true, information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                                    information.nFileIndexLow};
+        if (lastOwn != nullptr && lastOwn->known && lastOwn->volume == identity.volume &&
+            lastOwn->indexHigh == identity.indexHigh && lastOwn->indexLow == identity.indexLow) {
+            return true;
+        }
+        if (!LeadsTo(file, path)) return false;
+        if (lastOwn != nullptr) *lastOwn = identity;
+        return true;
     } catch (...) {
         return false;  // out of memory: refused like a file that does not open
     }

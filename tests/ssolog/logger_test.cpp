@@ -62,14 +62,15 @@ std::string Listing() {
 
 // What an ordinary user plants where the log goes, next to a file of their own:
 // "dirlink" the folder, "parentlink" the folder above it, "filelink" and "hardlink" the
-// file; "swap" moves the folder to "old" first.
+// file; "swap" moves the folder to "old" first, "steal" the log file to the user's folder.
 void Plant(const std::string& what) {
     const fs::path logs = winsim::HostPath(L"C:\\Logs"), own = winsim::HostPath(L"C:\\Users\\mallory");
     fs::create_directories(own / "DebugSSO");
     std::ofstream(own / "own.txt", std::ios::binary) << "mine\r\n";
     fs::create_directories(logs / "DebugSSO");
     if (what == "swap") fs::rename(logs / "DebugSSO", logs / "old");
-    if (what == "dirlink" || what == "swap") {
+    if (what == "steal") fs::rename(logs / "DebugSSO" / "session.log", own / "session.log");
+    if (what == "dirlink" || what == "swap" || what == "steal") {
         fs::remove_all(logs / "DebugSSO");
         fs::create_directory_symlink("../Users/mallory", logs / "DebugSSO");
     } else if (what == "parentlink") {
@@ -113,7 +114,7 @@ void RunScript(const std::string& script) {
         else if (word == "free") winsim::ClearFaults();
         else if (word == "rmdir") fs::remove_all(winsim::HostPath(kLogDir));
         else if (word == "unlink") fs::remove(winsim::HostPath(kLogDir + L"session.log"));
-        else if (word.find("link") != std::string::npos || word == "swap") Plant(word);
+        else if (word.find("link") != std::string::npos || word == "swap" || word == "steal") Plant(word);
         else if (word == "rotate") log->RotateIfTooLarge((kLogDir + L"session.log").c_str());
         else if (key == "fill") {  // a file of that many bytes already there
             fs::create_directories(winsim::HostPath(kLogDir));
@@ -197,7 +198,7 @@ const Row kRows[] = {
     {"HardLinkRefusedLineHeld", "hardlink x unlink y", S + "x,|y,|\n" + Own},
     {"FolderSwappedAfterRefresh", "a swap b +10 c",
      Linked + "C/Logs/old/session.log=a,|\n" + Own + "C/Users/mallory/session.log=\n"},
-    {"RotationThroughFolderLinkRefused", "dirlink fill=10485760 rotate",
+    {"RotationOfTheFileMovedBehindALink", "a steal fill=10485760 +10 rotate",
      Linked + Own + "C/Users/mallory/session.log=10485760 bytes\n"},
 };
 

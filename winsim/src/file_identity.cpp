@@ -1,12 +1,11 @@
-// What an open handle says about its file (attributes, links, final path), full paths,
-// file-name comparison and handle inheritance. Links of the host stand for Windows'
-// reparse points and hard links, so a test plants them with the host's own calls.
+// What an open handle says about its file (links, final path), full paths, file-name
+// comparison and handle inheritance. Links of the host stand for Windows' reparse points
+// and hard links, so a test plants them with the host's own calls.
 #include "machine_state.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cwctype>
 #include <filesystem>
 #include <vector>
 
@@ -27,8 +26,13 @@ DWORD AnswerText(const std::wstring& text, LPWSTR buffer, DWORD size) {
 
 // The Windows name of a host path: "X:\..." below the file root, a share outside it.
 std::wstring WindowsNameLocked(const std::string& hostPath) {
-    std::error_code ignored;
-    const std::string root = fs::weakly_canonical(FileRootLocked(), ignored).string() + "/";
+    Machine& m = State();
+    if (m.canonicalRootOf != FileRootLocked()) {  // once per root: it costs a call per folder
+        std::error_code ignored;
+        m.canonicalRootOf = FileRootLocked();
+        m.canonicalRoot = fs::weakly_canonical(m.canonicalRootOf, ignored).string() + "/";
+    }
+    const std::string& root = m.canonicalRoot;
     const bool onDrive = hostPath.size() > root.size() && hostPath.compare(0, root.size(), root) == 0 &&
                          (hostPath.size() == root.size() + 1 || hostPath[root.size() + 1] == '/');
     std::wstring name;
@@ -63,9 +67,8 @@ extern "C" BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMA
     struct stat status {};
     if (information == nullptr || ::fstat(open->fd, &status) != 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
     *information = {};
-    information->dwFileAttributes = S_ISLNK(status.st_mode)   ? FILE_ATTRIBUTE_REPARSE_POINT
-                                    : S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
-                                                              : FILE_ATTRIBUTE_ARCHIVE;
+    // Handles here are of files: CreateFileW opens no folder, and opens follow links.
+    information->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
     information->dwVolumeSerialNumber = static_cast<DWORD>(status.st_dev);
     information->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(status.st_size) >> 32);
     information->nFileSizeLow = static_cast<DWORD>(status.st_size);
@@ -129,15 +132,6 @@ extern "C" BOOL SetHandleInformation(HANDLE object, DWORD mask, DWORD flags) {
     FileOpen* open = OpenOfLocked(object);
     if (open == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (mask & HANDLE_FLAG_INHERIT) open->inheritable = (flags & HANDLE_FLAG_INHERIT) != 0;
-    return TRUE;
-}
-
-extern "C" BOOL GetHandleInformation(HANDLE object, LPDWORD flags) {
-    if (auto fault = Enter("GetHandleInformation")) return Fail(*fault, FALSE);
-    Guard guard = Lock();
-    const FileOpen* open = OpenOfLocked(object);
-    if (open == nullptr || flags == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
-    *flags = open->inheritable ? HANDLE_FLAG_INHERIT : 0;
     return TRUE;
 }
 

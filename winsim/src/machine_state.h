@@ -151,6 +151,7 @@ struct Machine {
     // Host modules survive Reset; references count from the value they had then.
     std::map<HMODULE, Module> modules;
     std::string fileRoot;
+    std::string canonicalRootOf, canonicalRoot;  // the root as the host resolves it, "/" ended
     uintptr_t nextHandle = 0x1000;
 
     // records

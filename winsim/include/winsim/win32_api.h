@@ -438,7 +438,6 @@ WINSIM_API BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMA
 WINSIM_API DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
 WINSIM_API DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);
 WINSIM_API BOOL SetHandleInformation(HANDLE object, DWORD mask, DWORD flags);
-WINSIM_API BOOL GetHandleInformation(HANDLE object, LPDWORD flags);
 WINSIM_API int CompareStringOrdinal(LPCWSTR a, int aCount, LPCWSTR b, int bCount, BOOL ignoreCase);
 WINSIM_API BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD bytesLow,
                            DWORD bytesHigh, LPOVERLAPPED overlapped);
