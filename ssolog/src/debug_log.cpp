@@ -15,7 +15,6 @@ DebugLog::DebugLog(const wchar_t* name)
       lastSizeCheck(0),
       enabled(false),
       pending(),
-      ownFile(),
       writersWaitTimedOut(false),
       writersWaitTimedOutAt(0) {
     InitializeCriticalSection(&lock);

@@ -3,8 +3,6 @@
 // limit. Switch, directory and size limit follow the registry (log_config.cpp).
 #pragma once
 
-#include "log_redirection.h"
-
 #include <platform/win32_raii.h>
 
 #include <list>
@@ -49,8 +47,6 @@ private:
     __time64_t lastSizeCheck;
     bool enabled;
     std::list<std::string> pending;
-    // The log file last found to be the folder's own (log_redirection.h).
-    FileIdentity ownFile;
     // When the last wait for the writers' lock timed out (timeGetTime), if one did.
     bool writersWaitTimedOut;
     DWORD writersWaitTimedOutAt;

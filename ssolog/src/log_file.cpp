@@ -31,7 +31,7 @@ bool DebugLog::AppendToFile(const std::string* line) {
     if (!file) return false;
     // A file that is not the folder's own is closed unwritten, as if it had not opened.
     const HANDLE handle = UninheritedHandleOf(file.get());
-    if (handle == nullptr || !IsOwnFile(handle, path.c_str(), &ownFile)) return false;
+    if (handle == nullptr || !IsOwnFile(handle, path.c_str())) return false;
     {
         // Append mode seeks to the end and then writes, so two processes could write at
         // the same offset; holding the writers' lock around the write keeps lines whole.
@@ -115,7 +115,7 @@ void DebugLog::RotateIfTooLarge(const wchar_t* path) {
         if (!file.Valid() || !GetFileSizeEx(file.Get(), &size)) return;
         if (size.QuadPart < static_cast<LONGLONG>(maxFileSize)) return;
         // The rename goes by name: the name must still lead to the folder's own file.
-        if (!IsOwnFile(file.Get(), path, nullptr)) return;
+        if (!IsOwnFile(file.Get(), path)) return;
     }
     try {
         // One backup generation: an older ".bak" is replaced.

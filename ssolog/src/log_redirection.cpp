@@ -65,10 +65,6 @@ bool LeadsTo(HANDLE file, const wchar_t* path) {
                                                     static_cast<int>(named.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool IsReparsePoint(const BY_HANDLE_FILE_INFORMATION& information) {
-    return (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
 }  // namespace
 
 bool IsOwnFolder(const std::wstring& directory) {
@@ -93,22 +89,16 @@ bool IsOwnFolder(const std::wstring& directory) {
     }
 }
 
-bool IsOwnFile(HANDLE file, const wchar_t* path, FileIdentity* lastOwn) {
+bool IsOwnFile(HANDLE file, const wchar_t* path) {
     try {
-        BY_HANDLE_FILE_INFORMATION information = {};
-        if (!GetFileInformationByHandle(file, &information) || IsReparsePoint(information) ||
-            information.nNumberOfLinks != 1) {
-            return false;
-        }
-        const FileIdentity identity{true, information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                                    information.nFileIndexLow};
-        if (lastOwn != nullptr && lastOwn->known && lastOwn->volume == identity.volume &&
-            lastOwn->indexHigh == identity.indexHigh && lastOwn->indexLow == identity.indexLow) {
-            return true;
-        }
-        if (!LeadsTo(file, path)) return false;
-        if (lastOwn != nullptr) *lastOwn = identity;
-        return true;
+        // Not GetFileInformationByHandle: its volume serial number is not needed here and
+        // costs a round trip to the mount manager under Wine (230 us against 1 us).
+        FILE_BASIC_INFO basic = {};
+        FILE_STANDARD_INFO standard = {};
+        return GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof(basic)) &&
+               !(basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+               GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)) &&
+               standard.NumberOfLinks == 1 && LeadsTo(file, path);
     } catch (...) {
         return false;  // out of memory: refused like a file that does not open
     }

@@ -12,20 +12,9 @@ namespace ssolog {
 
 // Neither the folder nor any folder above it is a junction or symbolic link.
 bool IsOwnFolder(const std::wstring& directory);
-// A file on its volume, as GetFileInformationByHandle names it.
-struct FileIdentity {
-    bool known = false;
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-};
-
 // The open file is the one named `path`: no reparse point, no other name, and its final
-// path, which sees a redirection at any level, is `path`. `lastOwn` is the file found so at
-// the last check and is updated: an open that finds that very file again needs no final
-// path, since a line appended to it reaches it wherever it was moved. Null for the rename,
-// which goes by name. Never throws.
-bool IsOwnFile(HANDLE file, const wchar_t* path, FileIdentity* lastOwn);
+// path, which sees a redirection at any level, is `path`. Never throws.
+bool IsOwnFile(HANDLE file, const wchar_t* path);
 // The handle of a stream just opened, made not inheritable at once, so that a child that
 // another thread starts with inheritance cannot get it; null when that fails.
 HANDLE UninheritedHandleOf(FILE* file);

@@ -59,23 +59,30 @@ unsigned long InheritableWrites() {
 
 }  // namespace winsim
 
-extern "C" BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
-    if (auto fault = Enter("GetFileInformationByHandle")) return Fail(*fault, FALSE);
+// The two classes the log asks about; handles here are of files (CreateFileW opens no
+// folder, and opens follow links).
+extern "C" BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info,
+                                             DWORD size) {
+    if (auto fault = Enter("GetFileInformationByHandleEx")) return Fail(*fault, FALSE);
     Guard guard = Lock();
     const FileOpen* open = OpenOfLocked(file);
     if (open == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
     struct stat status {};
-    if (information == nullptr || ::fstat(open->fd, &status) != 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
-    *information = {};
-    // Handles here are of files: CreateFileW opens no folder, and opens follow links.
-    information->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
-    information->dwVolumeSerialNumber = static_cast<DWORD>(status.st_dev);
-    information->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(status.st_size) >> 32);
-    information->nFileSizeLow = static_cast<DWORD>(status.st_size);
-    information->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
-    information->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(status.st_ino) >> 32);
-    information->nFileIndexLow = static_cast<DWORD>(status.st_ino);
-    return TRUE;
+    if (info == nullptr || ::fstat(open->fd, &status) != 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (infoClass == FileBasicInfo && size >= sizeof(FILE_BASIC_INFO)) {
+        *static_cast<FILE_BASIC_INFO*>(info) = {};
+        static_cast<FILE_BASIC_INFO*>(info)->FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+        return TRUE;
+    }
+    if (infoClass == FileStandardInfo && size >= sizeof(FILE_STANDARD_INFO)) {
+        auto* standard = static_cast<FILE_STANDARD_INFO*>(info);
+        *standard = {};
+        standard->AllocationSize.QuadPart = status.st_blocks * 512;
+        standard->EndOfFile.QuadPart = status.st_size;
+        standard->NumberOfLinks = static_cast<DWORD>(status.st_nlink);
+        return TRUE;
+    }
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
 }
 
 extern "C" DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {

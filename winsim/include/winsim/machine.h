@@ -29,7 +29,7 @@ WINSIM_API void Reset();
 WINSIM_API void SetFileRoot(const std::string& hostDirectory);
 WINSIM_API std::string HostPath(const std::wstring& windowsPath);
 // Host symbolic links are reparse points (GetFileAttributesW reads the link itself),
-// host hard links count in nNumberOfLinks, and a handle's final path is where the
+// host hard links count in NumberOfLinks, and a handle's final path is where the
 // host resolves its file ("\\?\UNC\host\..." when that is outside the drives).
 // Writes made through a handle that a child started with inheritance would receive: a
 // _wfsopen stream without "N", until SetHandleInformation clears HANDLE_FLAG_INHERIT.

@@ -181,23 +181,23 @@ typedef struct _RTL_CRITICAL_SECTION {
 #define LOCKFILE_FAIL_IMMEDIATELY 0x00000001
 #define LOCKFILE_EXCLUSIVE_LOCK 0x00000002
 
-typedef struct _FILETIME {
-    DWORD dwLowDateTime;
-    DWORD dwHighDateTime;
-} FILETIME, *LPFILETIME;
+typedef enum _FILE_INFO_BY_HANDLE_CLASS { FileBasicInfo = 0, FileStandardInfo = 1 } FILE_INFO_BY_HANDLE_CLASS;
 
-typedef struct _BY_HANDLE_FILE_INFORMATION {
-    DWORD dwFileAttributes;
-    FILETIME ftCreationTime;
-    FILETIME ftLastAccessTime;
-    FILETIME ftLastWriteTime;
-    DWORD dwVolumeSerialNumber;
-    DWORD nFileSizeHigh;
-    DWORD nFileSizeLow;
-    DWORD nNumberOfLinks;
-    DWORD nFileIndexHigh;
-    DWORD nFileIndexLow;
-} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+typedef struct _FILE_BASIC_INFO {
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    DWORD FileAttributes;
+} FILE_BASIC_INFO;
+
+typedef struct _FILE_STANDARD_INFO {
+    LARGE_INTEGER AllocationSize;
+    LARGE_INTEGER EndOfFile;
+    DWORD NumberOfLinks;
+    BYTE DeletePending;
+    BYTE Directory;
+} FILE_STANDARD_INFO;
 
 // Only the file position is read (by LockFileEx and UnlockFileEx): I/O is synchronous.
 typedef struct _OVERLAPPED {
@@ -434,7 +434,8 @@ WINSIM_API HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
                               HANDLE templateFile);
 WINSIM_API BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
 WINSIM_API DWORD GetFileAttributesW(LPCWSTR fileName);
-WINSIM_API BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+WINSIM_API BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info,
+                                             DWORD size);
 WINSIM_API DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
 WINSIM_API DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);
 WINSIM_API BOOL SetHandleInformation(HANDLE object, DWORD mask, DWORD flags);
