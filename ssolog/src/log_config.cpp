@@ -3,6 +3,7 @@
 
 #include "debug_log.h"
 #include "log_limits.h"
+#include "log_redirection.h"
 
 #include <platform/win32_raii.h>
 
@@ -127,8 +128,11 @@ void DebugLog::RefreshConfig() {
         return;
     }
 
-    if (!PathIsDirectoryW(directory.c_str()) &&
-        SHCreateDirectoryExW(nullptr, directory.c_str(), nullptr) != ERROR_SUCCESS) {
+    // A folder that leads elsewhere is refused like one that cannot be made: nothing is
+    // written until a later refresh finds the folder itself.
+    if ((!PathIsDirectoryW(directory.c_str()) &&
+         SHCreateDirectoryExW(nullptr, directory.c_str(), nullptr) != ERROR_SUCCESS) ||
+        !IsOwnFolder(directory)) {
         enabled = false;
         return;
     }

@@ -5,6 +5,7 @@
 
 #include "log_limits.h"
 #include "log_line.h"
+#include "log_redirection.h"
 
 #include <platform/win32_raii.h>
 
@@ -28,6 +29,9 @@ bool DebugLog::AppendToFile(const std::string* line) {
     // Text mode: each "\n" reaches the file as CR LF.
     UniqueFile file(_wfsopen(path.c_str(), L"a", _SH_DENYNO));
     if (!file) return false;
+    // A file that is not the folder's own is closed unwritten, as if it had not opened.
+    const HANDLE handle = UninheritedHandleOf(file.get());
+    if (handle == nullptr || !IsOwnFile(handle, path.c_str())) return false;
     {
         // Append mode seeks to the end and then writes, so two processes could write at
         // the same offset; holding the writers' lock around the write keeps lines whole.
@@ -115,6 +119,8 @@ void DebugLog::RotateIfTooLarge(const wchar_t* path) {
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid() || !GetFileSizeEx(file.Get(), &size)) return;
         if (size.QuadPart < static_cast<LONGLONG>(maxFileSize)) return;
+        // The rename goes by name: the name must still lead to the folder's own file.
+        if (!IsOwnFile(file.Get(), path)) return;
     }
     try {
         // One backup generation: an older ".bak" is replaced.

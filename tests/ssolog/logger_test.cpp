@@ -28,20 +28,26 @@ std::string Bytes(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// Every file and empty directory under the drives, one "path=content" line each, sorted.
-// Well-formed headers are cut, CR LF shows as "|", a file over 64 KiB shows its size.
+// Every file, empty directory and link under the drives, one "path=content" line each
+// ("path->target" for a link), sorted. Well-formed headers are cut, CR LF shows as "|", a
+// file over 64 KiB shows its size.
 std::string Listing() {
     static const std::regex header(
         R"(\d{4}/\d\d/\d\dT\d\d:\d\d:\d\d\.\d{3}, SID:\d{6,}, PID:\d{6,}, TID:\d{6,}, )");
     const fs::path root = fs::path(winsim::HostPath(L"C:\\x")).parent_path().parent_path();
     std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.is_regular_file() || fs::is_empty(entry.path())) files.push_back(entry.path());
+        if (entry.is_symlink() || entry.is_regular_file() || fs::is_empty(entry.path()))
+            files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
     std::string listing;
     for (const fs::path& file : files) {
-        listing += fs::relative(file, root).string();
+        listing += file.lexically_relative(root).string();
+        if (fs::is_symlink(file)) {
+            listing += "->" + fs::read_symlink(file).string() + "\n";
+            continue;
+        }
         if (fs::is_directory(file)) {
             listing += "/\n";
             continue;
@@ -52,6 +58,30 @@ std::string Listing() {
                                        : std::regex_replace(text, std::regex("\r\n"), "|")) + "\n";
     }
     return listing;
+}
+
+// What an ordinary user plants where the log goes, next to a file of their own:
+// "dirlink" the folder, "parentlink" the folder above it, "filelink" and "hardlink" the
+// file; "swap" moves the folder to "old" first, "steal" the log file to the user's folder.
+void Plant(const std::string& what) {
+    const fs::path logs = winsim::HostPath(L"C:\\Logs"), own = winsim::HostPath(L"C:\\Users\\mallory");
+    fs::create_directories(own / "DebugSSO");
+    std::ofstream(own / "own.txt", std::ios::binary) << "mine\r\n";
+    fs::create_directories(logs / "DebugSSO");
+    if (what == "swap") fs::rename(logs / "DebugSSO", logs / "old");
+    if (what == "steal") fs::rename(logs / "DebugSSO" / "session.log", own / "session.log");
+    if (what == "dirlink" || what == "swap" || what == "steal") {
+        fs::remove_all(logs / "DebugSSO");
+        fs::create_directory_symlink("../Users/mallory", logs / "DebugSSO");
+    } else if (what == "parentlink") {
+        fs::remove_all(logs);
+        fs::create_directory_symlink("Users/mallory", logs);
+    } else if (what == "filelink") {
+        fs::create_symlink("../../Users/mallory/own.txt", logs / "DebugSSO" / "session.log");
+    } else {
+        fs::create_hard_link(own / "own.txt", logs / "DebugSSO" / "session.log");
+    }
+    if (what != "parentlink") fs::remove(own / "DebugSSO");
 }
 
 // Runs the script's words in order: "+N" lets N seconds pass, "OutputLog...=V" sets that
@@ -83,6 +113,9 @@ void RunScript(const std::string& script) {
         else if (key == "fail") winsim::FailCall(value, ERROR_ACCESS_DENIED, 1);
         else if (word == "free") winsim::ClearFaults();
         else if (word == "rmdir") fs::remove_all(winsim::HostPath(kLogDir));
+        else if (word == "unlink") fs::remove(winsim::HostPath(kLogDir + L"session.log"));
+        else if (word.find("link") != std::string::npos || word == "swap" || word == "steal") Plant(word);
+        else if (word == "rotate") log->RotateIfTooLarge((kLogDir + L"session.log").c_str());
         else if (key == "fill") {  // a file of that many bytes already there
             fs::create_directories(winsim::HostPath(kLogDir));
             std::ofstream(winsim::HostPath(kLogDir + L"session.log"), std::ios::binary)
@@ -111,6 +144,8 @@ struct Row {
 
 const std::string S = "C/Logs/DebugSSO/session.log=";
 const std::string B = "C/Logs/DebugSSO/session.log.bak=";
+const std::string Linked = "C/Logs/DebugSSO->../Users/mallory\n";
+const std::string Own = "C/Users/mallory/own.txt=mine|\n";
 
 const Row kRows[] = {
     // Where the file goes.
@@ -153,6 +188,18 @@ const Row kRows[] = {
     {"DestructorFlushesThenChecksSize", "OutputLogSize=1 block held free", B + "held,|\n"},
     {"DestructorUsesTheCurrentDirectory", "block held OutputLog=0 +10 gone free",
      "C/Logs/DebugSSO/\n"},
+    // Redirections an ordinary user plants: nothing reaches their files, nothing is made
+    // there; a refused file holds its lines back. A folder swapped after the refresh gets
+    // an empty file before the check on its handle refuses it (README).
+    {"UnusualSpellingIsTheFolderItself", "OutputLogDir=d:/Logs/./x/.. x", "D/Logs/DebugSSO/session.log=x,|\n"},
+    {"FolderLinkRefused", "dirlink x", Linked + Own},
+    {"FolderAboveLinkRefused", "parentlink x", "C/Logs->Users/mallory\nC/Users/mallory/DebugSSO/\n" + Own},
+    {"FileLinkRefusedLineHeld", "filelink x unlink y", S + "x,|y,|\n" + Own},
+    {"HardLinkRefusedLineHeld", "hardlink x unlink y", S + "x,|y,|\n" + Own},
+    {"FolderSwappedAfterRefresh", "a swap b +10 c",
+     Linked + "C/Logs/old/session.log=a,|\n" + Own + "C/Users/mallory/session.log=\n"},
+    {"RotationOfTheFileMovedBehindALink", "a steal fill=10485760 +10 rotate",
+     Linked + Own + "C/Users/mallory/session.log=10485760 bytes\n"},
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -166,6 +213,7 @@ TEST_P(LoggerScript, LeavesExactlyTheseFiles) {
     // A 32-bit process on 64-bit Windows asks for the 64-bit view.
     const bool wow64 = std::string(GetParam().script).find("wow64") != std::string::npos;
     for (const auto& open : winsim::KeyOpens()) EXPECT_EQ(open.access, wow64 ? 0x20119u : 0x20019u);
+    EXPECT_EQ(winsim::InheritableWrites(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LoggerScript, testing::ValuesIn(kRows), test_support::RowName());

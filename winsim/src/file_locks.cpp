@@ -20,21 +20,6 @@ bool Overlap(const FileLock& a, const FileLock& b) {
     return a.offset < b.offset + b.length && b.offset < a.offset + a.length;
 }
 
-// The open behind a CreateFileW handle or a stream's handle; null when there is none.
-FileOpen* OpenOfLocked(HANDLE file) {
-    Machine& m = State();
-    auto handle = m.handles.find(file);
-    if (handle != m.handles.end()) {
-        if (handle->second.kind != HandleKind::File) return nullptr;
-        auto open = m.opens.find(handle->second.openId);
-        return open != m.opens.end() ? &open->second : nullptr;
-    }
-    for (auto& [id, open] : m.opens) {
-        if (open.stream && open.osHandle == file) return &open;
-    }
-    return nullptr;
-}
-
 // An exclusive lock may overlap no other lock, not even one of the same handle; shared
 // locks may overlap each other.
 bool ConflictsLocked(const FileOpen& wanting, const FileLock& wanted) {
@@ -67,6 +52,20 @@ uint64_t Offset(const OVERLAPPED& overlapped) {
 }
 
 }  // namespace
+
+FileOpen* winsim::detail::OpenOfLocked(HANDLE file) {
+    Machine& m = State();
+    auto handle = m.handles.find(file);
+    if (handle != m.handles.end()) {
+        if (handle->second.kind != HandleKind::File) return nullptr;
+        auto open = m.opens.find(handle->second.openId);
+        return open != m.opens.end() ? &open->second : nullptr;
+    }
+    for (auto& [id, open] : m.opens) {
+        if (open.stream && open.osHandle == file) return &open;
+    }
+    return nullptr;
+}
 
 extern "C" BOOL LockFileEx(HANDLE file, DWORD flags, DWORD, DWORD bytesLow, DWORD bytesHigh,
                            LPOVERLAPPED overlapped) {

@@ -41,12 +41,6 @@ const std::string& DefaultFileRoot() {
     return defaultRoot.path;
 }
 
-std::string RootLocked() {
-    Machine& m = State();
-    if (m.fileRoot.empty()) m.fileRoot = DefaultFileRoot();
-    return m.fileRoot;
-}
-
 // "" when the path has no drive ("X:\...").
 std::string HostPathLocked(const wchar_t* windowsPath) {
     if (windowsPath == nullptr) return {};
@@ -58,7 +52,7 @@ std::string HostPathLocked(const wchar_t* windowsPath) {
     for (auto& c : rest) {
         if (c == L'\\') c = L'/';
     }
-    std::string host = RootLocked() + "/" + static_cast<char>(std::towupper(path[0]));
+    std::string host = FileRootLocked() + "/" + static_cast<char>(std::towupper(path[0]));
     if (!rest.empty() && rest[0] != L'/') host += '/';
     host += Narrow(rest);
     return fs::path(host).lexically_normal().string();
@@ -103,6 +97,11 @@ ssize_t StreamWrite(void* cookie, const char* data, size_t size) {
     // What a CRT stream's flush becomes on Windows.
     if (auto fault = Enter("WriteFile")) return Fail(*fault, static_cast<ssize_t>(-1));
     auto* stream = static_cast<Stream*>(cookie);
+    {
+        Guard guard = Lock();
+        auto open = State().opens.find(stream->openId);
+        if (open != State().opens.end() && open->second.inheritable) ++State().inheritableWrites;
+    }
     std::string bytes;
     if (stream->text) {
         for (size_t i = 0; i < size; ++i) {
@@ -156,6 +155,12 @@ int StreamClose(void* cookie) {
 
 }  // namespace
 
+std::string winsim::detail::FileRootLocked() {
+    Machine& m = State();
+    if (m.fileRoot.empty()) m.fileRoot = DefaultFileRoot();
+    return m.fileRoot;
+}
+
 namespace winsim {
 
 void SetFileRoot(const std::string& hostDirectory) {
@@ -184,6 +189,8 @@ extern "C" FILE* _wfsopen(const wchar_t* fileName, const wchar_t* mode, int shar
     const bool binary = std::wcschr(mode, L'b') != nullptr;
     FileOpen open;
     open.stream = true;
+    // The CRT's handles are inheritable unless the mode says "N".
+    open.inheritable = std::wcschr(mode, L'N') == nullptr;
     open.read = mode[0] == L'r' || update;
     open.write = mode[0] != L'r' || update;
     switch (shareFlag) {
@@ -321,6 +328,20 @@ extern "C" BOOL PathIsDirectoryW(LPCWSTR path) {
     std::error_code ignored;
     // Windows answers with the attribute bit rather than TRUE.
     return !host.empty() && fs::is_directory(host, ignored) ? FILE_ATTRIBUTE_DIRECTORY : FALSE;
+}
+
+// A symbolic link of the host is a reparse point, read itself and not followed; one to a
+// folder is also a folder, as Windows' junctions and folder links are.
+extern "C" DWORD GetFileAttributesW(LPCWSTR fileName) {
+    if (auto fault = Enter("GetFileAttributesW")) return Fail(*fault, DWORD{INVALID_FILE_ATTRIBUTES});
+    Guard guard = Lock();
+    const std::string host = HostPathLocked(fileName);
+    std::error_code ignored;
+    if (host.empty()) return Fail(ERROR_PATH_NOT_FOUND, DWORD{INVALID_FILE_ATTRIBUTES});
+    if (!fs::exists(fs::symlink_status(host, ignored))) return Fail(MissingError(host), DWORD{INVALID_FILE_ATTRIBUTES});
+    const DWORD folder = fs::is_directory(host, ignored) ? FILE_ATTRIBUTE_DIRECTORY : 0;
+    if (fs::is_symlink(host, ignored)) return folder | FILE_ATTRIBUTE_REPARSE_POINT;
+    return folder != 0 ? folder : FILE_ATTRIBUTE_ARCHIVE;
 }
 
 extern "C" int SHCreateDirectoryExW(HWND, LPCWSTR path, const SECURITY_ATTRIBUTES*) {

@@ -61,6 +61,7 @@ struct FileOpen {
     int fd = -1;
     FILE* file = nullptr;      // stream: what _fileno is asked about
     HANDLE osHandle = nullptr;  // stream: what _get_osfhandle answers
+    bool inheritable = false;   // HANDLE_FLAG_INHERIT
     std::vector<FileLock> locks;
 };
 
@@ -141,6 +142,7 @@ struct Machine {
     // Locks taken and not unlocked; a close frees the range for others but, as Windows
     // does that late, still counts them.
     long fileLocks = 0;
+    unsigned long inheritableWrites = 0;
     std::map<void*, WtsBlock> wtsBuffers;
     std::set<void*> localBlocks;
     // Sections live across Reset (the library's own are made at load); only those
@@ -150,6 +152,7 @@ struct Machine {
     // Host modules survive Reset; references count from the value they had then.
     std::map<HMODULE, Module> modules;
     std::string fileRoot;
+    std::string canonicalRootOf, canonicalRoot;  // the root as the host resolves it, "/" ended
     uintptr_t nextHandle = 0x1000;
 
     // records
@@ -184,6 +187,10 @@ T Fail(DWORD error, T result) {
 }
 
 void RecordMisuse(const std::string& what);  // caller holds Lock()
+// The host folder of the drives ("<root>/C/..."), made on first use.
+std::string FileRootLocked();
+// The open behind a CreateFileW handle or a stream's handle; null when there is none.
+FileOpen* OpenOfLocked(HANDLE file);
 void* NewHandleValue();                      // caller holds Lock()
 DWORD CurrentThreadIdLocked();               // caller holds Lock()
 std::wstring EffectiveUserLocked();          // impersonated or process user

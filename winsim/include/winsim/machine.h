@@ -28,6 +28,12 @@ WINSIM_API void Reset();
 // host locks of the file, so processes sharing a root exclude each other.
 WINSIM_API void SetFileRoot(const std::string& hostDirectory);
 WINSIM_API std::string HostPath(const std::wstring& windowsPath);
+// Host symbolic links are reparse points (GetFileAttributesW reads the link itself),
+// host hard links count in NumberOfLinks, and a handle's final path is where the
+// host resolves its file ("\\?\UNC\host\..." when that is outside the drives).
+// Writes made through a handle that a child started with inheritance would receive: a
+// _wfsopen stream without "N", until SetHandleInformation clears HANDLE_FLAG_INHERIT.
+WINSIM_API unsigned long InheritableWrites();
 
 // ---- registry -----------------------------------------------------------------------
 // HKEY_LOCAL_MACHINE has two views. A WOW64 process opens Wow32 by default and

@@ -163,7 +163,14 @@ typedef struct _RTL_CRITICAL_SECTION {
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_NAME_NORMALIZED 0x0
+#define VOLUME_NAME_DOS 0x0
+#define HANDLE_FLAG_INHERIT 0x00000001
+#define CSTR_EQUAL 2
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_COPY_ALLOWED 0x00000002
 #define MOVEFILE_WRITE_THROUGH 0x00000008
@@ -173,6 +180,24 @@ typedef struct _RTL_CRITICAL_SECTION {
 #define _SH_DENYNO 0x40
 #define LOCKFILE_FAIL_IMMEDIATELY 0x00000001
 #define LOCKFILE_EXCLUSIVE_LOCK 0x00000002
+
+typedef enum _FILE_INFO_BY_HANDLE_CLASS { FileBasicInfo = 0, FileStandardInfo = 1 } FILE_INFO_BY_HANDLE_CLASS;
+
+typedef struct _FILE_BASIC_INFO {
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    DWORD FileAttributes;
+} FILE_BASIC_INFO;
+
+typedef struct _FILE_STANDARD_INFO {
+    LARGE_INTEGER AllocationSize;
+    LARGE_INTEGER EndOfFile;
+    DWORD NumberOfLinks;
+    BYTE DeletePending;
+    BYTE Directory;
+} FILE_STANDARD_INFO;
 
 // Only the file position is read (by LockFileEx and UnlockFileEx): I/O is synchronous.
 typedef struct _OVERLAPPED {
@@ -409,6 +434,13 @@ WINSIM_API HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
                               LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                               HANDLE templateFile);
 WINSIM_API BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
+WINSIM_API DWORD GetFileAttributesW(LPCWSTR fileName);
+WINSIM_API BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info,
+                                             DWORD size);
+WINSIM_API DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
+WINSIM_API DWORD GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);
+WINSIM_API BOOL SetHandleInformation(HANDLE object, DWORD mask, DWORD flags);
+WINSIM_API int CompareStringOrdinal(LPCWSTR a, int aCount, LPCWSTR b, int bCount, BOOL ignoreCase);
 WINSIM_API BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD bytesLow,
                            DWORD bytesHigh, LPOVERLAPPED overlapped);
 WINSIM_API BOOL UnlockFileEx(HANDLE file, DWORD reserved, DWORD bytesLow, DWORD bytesHigh,
