@@ -35,9 +35,9 @@ private:
     // Appends every held-back line and then `line` (if any) to the log file; false
     // when the file did not open. Called with `lock` held.
     bool AppendToFile(const std::string* line);
-    // Takes the other writers' lock on the open log file, waiting a bounded time; the
-    // line is written whether or not it was had. Called with `lock` held.
-    void WaitForWriters(FILE* file, platform::FileRangeLock& writers);
+    // Takes the other writers' lock on the open log file's handle, waiting a bounded time;
+    // the line is written whether or not it was had. Called with `lock` held.
+    void WaitForWriters(HANDLE file, platform::FileRangeLock& writers);
 
     CRITICAL_SECTION lock;
     std::wstring directory;

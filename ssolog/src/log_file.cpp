@@ -37,7 +37,7 @@ bool DebugLog::AppendToFile(const std::string* line) {
         // the same offset; holding the writers' lock around the write keeps lines whole.
         // Unlocked after the flush and before the close.
         platform::FileRangeLock writers(kWritersLockOffset, kWritersLockLength);
-        WaitForWriters(file.get(), writers);
+        WaitForWriters(handle, writers);
         for (const std::string& held : pending) fputs(held.c_str(), file.get());
         pending.clear();
         if (line != nullptr) fputs(line->c_str(), file.get());
@@ -53,15 +53,11 @@ bool DebugLog::AppendToFile(const std::string* line) {
 // and once a wait has timed out, lines of the next kWritersLockBackOffMs make one
 // attempt only, so a stuck process costs its neighbours one wait, not one per line.
 // A process that dies loses its lock to the system.
-void DebugLog::WaitForWriters(FILE* file, platform::FileRangeLock& writers) {
-    const int descriptor = _fileno(file);
-    if (descriptor < 0) return;
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
-    if (handle == INVALID_HANDLE_VALUE) return;
+void DebugLog::WaitForWriters(HANDLE file, platform::FileRangeLock& writers) {
     const DWORD start = timeGetTime();
     const bool mayWait =
         !writersWaitTimedOut || start - writersWaitTimedOutAt >= kWritersLockBackOffMs;
-    for (unsigned retries = 0; !writers.TryLock(handle); ++retries) {
+    for (unsigned retries = 0; !writers.TryLock(file); ++retries) {
         // Any other failure: the line goes out without the lock.
         if (GetLastError() != ERROR_LOCK_VIOLATION || !mayWait) return;
         if (timeGetTime() - start >= kWritersLockWaitMs) {
